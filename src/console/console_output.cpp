@@ -1,0 +1,147 @@
+// Buffered output: bytes collect in the stream's 128-byte buffer and go out each time it
+// fills; the flush at the end of a statement writes them out at once only on a console.
+// Blanks and decimal digits are produced without allocating.
+#include <cassert>
+#include <cstring>
+
+#include "console_text.h"
+
+static constexpr std::int32_t BlankBlockSize = 64;
+static constexpr char BlankBlock[BlankBlockSize + 1] =
+    "                                                                ";
+
+static void AssertOutputInvariant([[maybe_unused]] const TConsoleText& Stream) {
+  assert(Stream.BufferPos <= Stream.BufferSize);
+}
+
+bool PrepareOutput(TConsoleText& Stream) {
+  if (&Stream == &StdOutText || &Stream == &StdErrText) {
+    Stream.TextFlags = LineBreakDefault;
+    OpenStream(Stream, ModeOutput);
+  }
+  if (Stream.OpenMode == ModeOutput) return true;
+  SetPendingIoError(ErrorNotOpenForOutput);
+  return false;
+}
+
+std::int32_t DrainOutputBuffer(TConsoleText& Stream) {
+  AssertOutputInvariant(Stream);
+  if (Stream.BufferPos == 0) return 0;
+  std::uint32_t Code = WriteWhole(Stream.OsHandle, Stream.BufferData, Stream.BufferPos);
+  // The bytes of a failed write are dropped: the buffer is empty either way.
+  Stream.BufferPos = 0;
+  return static_cast<std::int32_t>(Code);
+}
+
+TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count) {
+  assert(Count >= 0);
+  if (Stream.OpenMode != ModeOutput && !PrepareOutput(Stream)) return Stream;
+  const auto* Next = static_cast<const std::uint8_t*>(Bytes);
+  auto Left = static_cast<std::uint32_t>(Count);
+  for (;;) {
+    std::uint32_t Room = Stream.BufferSize - Stream.BufferPos;
+    if (Room > Left) {
+      std::memcpy(Stream.BufferData + Stream.BufferPos, Next, Left);
+      Stream.BufferPos += Left;
+      return Stream;
+    }
+    // A buffer that becomes exactly full goes out now, always as a whole buffer.
+    std::memcpy(Stream.BufferData + Stream.BufferPos, Next, Room);
+    Stream.BufferPos += Room;
+    Next += Room;
+    Left -= Room;
+    if (std::int32_t Code = Stream.TransferHandler(Stream); Code != 0) {
+      SetPendingIoError(Code);
+      return Stream;
+    }
+  }
+}
+
+TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count) {
+  while (Count > BlankBlockSize) {
+    EmitBytes(Stream, BlankBlock, BlankBlockSize);
+    Count -= BlankBlockSize;
+    if (PendingIoError != 0) return Stream;
+  }
+  if (Count > 0) EmitBytes(Stream, BlankBlock, Count);
+  return Stream;
+}
+
+TConsoleText& EmitChar(TConsoleText& Stream, std::uint8_t Byte) {
+  if (Stream.OpenMode != ModeOutput && !PrepareOutput(Stream)) return Stream;
+  while (Stream.BufferPos >= Stream.BufferSize) {
+    if (std::int32_t Code = Stream.TransferHandler(Stream); Code != 0) {
+      SetPendingIoError(Code);
+      return Stream;
+    }
+  }
+  Stream.BufferData[Stream.BufferPos++] = Byte;
+  AssertOutputInvariant(Stream);
+  return Stream;
+}
+
+TDecimalText FormatDecimal(std::int32_t Value) {
+  // Unsigned arithmetic gives the smallest value its true magnitude, 2^31.
+  std::uint32_t Magnitude = Value < 0 ? 0u - static_cast<std::uint32_t>(Value)
+                                      : static_cast<std::uint32_t>(Value);
+  char Digits[10];
+  int N = 0;
+  do {
+    Digits[N++] = static_cast<char>('0' + Magnitude % 10);
+    Magnitude /= 10;
+  } while (Magnitude != 0);
+  TDecimalText Text{};
+  if (Value < 0) Text.Bytes[Text.Length++] = '-';
+  while (N > 0) Text.Bytes[Text.Length++] = Digits[--N];
+  return Text;
+}
+
+TConsoleText& EmitInteger(TConsoleText& Stream, std::int32_t Value, std::int32_t Width) {
+  TDecimalText Text = FormatDecimal(Value);
+  if (Width > Text.Length) EmitBlanks(Stream, Width - Text.Length);
+  return EmitBytes(Stream, Text.Bytes, Text.Length);
+}
+
+TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32_t Width) {
+  // Texts longer than 2 GiB are not emitted by this program; the count is 32-bit by design.
+  assert(Text.size() <= 0x7FFFFFFFu);
+  auto Length = static_cast<std::int32_t>(Text.size());
+  // Tested first so that a very negative width cannot overflow the subtraction.
+  if (Width > Length) EmitBlanks(Stream, Width - Length);
+  return EmitBytes(Stream, Text.data(), Length);
+}
+
+TConsoleText& EmitLineBreak(TConsoleText& Stream) {
+  // Prepare first, so that the flag read below holds its prepared value.
+  if (Stream.OpenMode != ModeOutput) PrepareOutput(Stream);
+  if (Stream.TextFlags & CrLfFlag) EmitBytes(Stream, "\r\n", 2);
+  else EmitBytes(Stream, "\n", 1);
+  EndWriteStatement(Stream);
+  return Stream;
+}
+
+// EndWriteStatement and FlushOutput differ only in the slot they run on an open stream.
+static std::int32_t FinishStatement(TConsoleText& Stream, THandlerSlot TConsoleText::*Slot) {
+  std::int32_t Result = 0;
+  switch (Stream.OpenMode) {
+  case ModeInput:
+    return 0;
+  case ModeOutput:
+  case ModeInOut:
+    Result = (Stream.*Slot)(Stream);
+    break;
+  default:
+    if (&Stream != &StdOutText && &Stream != &StdErrText) Result = ErrorNotOpen;
+    break;
+  }
+  if (Result != 0) SetPendingIoError(Result);
+  return Result;
+}
+
+std::int32_t EndWriteStatement(TConsoleText& Stream) {
+  return FinishStatement(Stream, &TConsoleText::FlushHandler);
+}
+
+std::int32_t FlushOutput(TConsoleText& Stream) {
+  return FinishStatement(Stream, &TConsoleText::TransferHandler);
+}

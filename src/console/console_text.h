@@ -1,0 +1,119 @@
+// The console text stream: its record, the three standard streams, the pending I/O code,
+// and the routines of line input and buffered output. Nothing here raises: a failure is
+// recorded in PendingIoError and the caller checks it once per statement (see process.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform.h"
+
+struct TConsoleText;
+
+// A handler slot: takes the record, returns 0 or an error code.
+using THandlerSlot = std::int32_t (*)(TConsoleText&);
+
+inline constexpr std::uint16_t ModeClosed = 0xD7B0;
+inline constexpr std::uint16_t ModeInput = 0xD7B1;
+inline constexpr std::uint16_t ModeOutput = 0xD7B2;
+inline constexpr std::uint16_t ModeInOut = 0xD7B3;
+
+// Bit of TextFlags: line breaks are CR LF and byte 26 ends the input.
+inline constexpr std::uint16_t CrLfFlag = 1;
+
+inline constexpr std::uint32_t StdBufferSize = 128;
+
+inline constexpr std::uint8_t ByteLf = 10;
+inline constexpr std::uint8_t ByteCr = 13;
+inline constexpr std::uint8_t ByteEndOfInput = 26;
+
+// Codes of the runtime's own.
+inline constexpr std::int32_t ErrorBadRecord = 102;
+inline constexpr std::int32_t ErrorNotOpen = 103;
+inline constexpr std::int32_t ErrorNotOpenForInput = 104;
+inline constexpr std::int32_t ErrorNotOpenForOutput = 105;
+
+// Buffer invariants, asserted wherever the positions move:
+//   input:  0 <= BufferPos <= BufferEnd <= BufferSize; bytes [BufferPos, BufferEnd) are unread.
+//   output: 0 <= BufferPos <= BufferSize; bytes [0, BufferPos) are held; BufferEnd stays 0.
+// A stream whose BufferPos < BufferEnd is therefore open for input, which lets the read fast
+// paths test one comparison.
+struct TConsoleText {
+  THandle OsHandle;
+  std::uint16_t OpenMode;
+  std::uint16_t TextFlags;
+  std::uint32_t BufferSize;
+  std::uint32_t BufferPos;
+  std::uint32_t BufferEnd;
+  std::uint8_t* BufferData;
+  THandlerSlot OpenHandler;
+  THandlerSlot TransferHandler;
+  THandlerSlot FlushHandler;
+  THandlerSlot CloseHandler;
+  std::uint8_t ClientData[32];
+  char FileName[260];
+  std::uint8_t InlineBuffer[StdBufferSize];
+};
+
+extern TConsoleText StdInText;
+extern TConsoleText StdOutText;
+extern TConsoleText StdErrText;
+
+// Value of TextFlags given to a standard stream each time it is prepared.
+extern std::uint8_t LineBreakDefault;
+
+// 0 when nothing is pending, else the latest code not yet taken. Constant-initialised so that
+// a test of it is a plain thread-local load, with no initialisation guard.
+extern constinit thread_local std::int32_t PendingIoError;
+
+inline void SetPendingIoError(std::int32_t Code) { PendingIoError = Code; }
+inline std::int32_t TakePendingIoError() {
+  std::int32_t Code = PendingIoError;
+  PendingIoError = 0;
+  return Code;
+}
+
+// Open and close, shared by both directions.
+std::int32_t OpenStream(TConsoleText& Stream, std::uint16_t Mode);
+std::int32_t CloseStream(TConsoleText& Stream);
+std::int32_t DefaultOpenHandler(TConsoleText& Stream);
+std::int32_t NoOpHandler(TConsoleText& Stream);
+
+// Input.
+struct TInputChar {
+  std::uint8_t Byte;
+  bool End; // when set, Byte is 26
+};
+
+bool PrepareInput(TConsoleText& Stream);
+std::int32_t FillInputBuffer(TConsoleText& Stream);
+TInputChar NextInputChar(TConsoleText& Stream);
+std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_t Max);
+void ReadLineText(TConsoleText& Stream, std::string& Text);
+void FinishInputLine(TConsoleText& Stream);
+
+// Output.
+bool PrepareOutput(TConsoleText& Stream);
+std::int32_t DrainOutputBuffer(TConsoleText& Stream);
+TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count);
+TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count);
+TConsoleText& EmitChar(TConsoleText& Stream, std::uint8_t Byte);
+TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32_t Width);
+TConsoleText& EmitInteger(TConsoleText& Stream, std::int32_t Value, std::int32_t Width);
+TConsoleText& EmitLineBreak(TConsoleText& Stream);
+std::int32_t EndWriteStatement(TConsoleText& Stream);
+std::int32_t FlushOutput(TConsoleText& Stream);
+
+// Decimal text of a 32-bit integer, built in place: at most a sign and ten digits.
+struct TDecimalText {
+  char Bytes[11];
+  std::uint8_t Length;
+  std::string_view View() const { return {Bytes, Length}; }
+};
+
+TDecimalText FormatDecimal(std::int32_t Value);
+
+// Writes all Count bytes unless a call fails; the host may take them in several pieces.
+// Returns 0 or the error code.
+std::uint32_t WriteWhole(THandle Handle, const void* Bytes, std::uint32_t Count);

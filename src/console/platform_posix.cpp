@@ -1,0 +1,219 @@
+// The platform interface on Linux: standard descriptors stand in for the standard handles.
+// Interrupted and would-block calls are waited out here, so the runtime sees only data, the
+// end of input, or a failure with a Windows-numbered error code.
+#include "platform_posix.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <initializer_list>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include "platform.h"
+
+std::uint32_t ErrorCodeFromErrno(int Errno) {
+  switch (Errno) {
+  case ENOENT: return 2;
+  case EMFILE:
+  case ENFILE: return 4;
+  case EACCES:
+  case EPERM:
+  case EISDIR: return 5;
+  case EBADF: return 6;
+  case ENOMEM: return 8;
+  case EINVAL: return 87;
+  case ENOSPC:
+  case EDQUOT: return 112;
+  case EFBIG: return 223;
+  case EPIPE: return 232;
+  case EIO: return 1117;
+  default: return 31;
+  }
+}
+
+static thread_local std::uint32_t LastError = 0;
+static TFaultHandler FaultHandler = nullptr;
+
+// A descriptor that a parent left non-blocking: wait until it is ready rather than treating
+// "not yet" as the end of input or a failure.
+static void WaitUntilReady(int Fd, short Events) {
+  pollfd Poll{Fd, Events, 0};
+  while (poll(&Poll, 1, -1) < 0 && errno == EINTR) {
+  }
+}
+
+static const char* ProgramPath() {
+  static char Path[4096];
+  ssize_t N = readlink("/proc/self/exe", Path, sizeof Path - 1);
+  Path[N > 0 ? N : 0] = 0;
+  return Path;
+}
+
+static const void* InstructionAddress(void* Context, [[maybe_unused]] siginfo_t* Info) {
+  [[maybe_unused]] const auto* Machine = &static_cast<ucontext_t*>(Context)->uc_mcontext;
+#if defined(__x86_64__)
+  return reinterpret_cast<const void*>(Machine->gregs[REG_RIP]);
+#elif defined(__i386__)
+  return reinterpret_cast<const void*>(Machine->gregs[REG_EIP]);
+#elif defined(__aarch64__)
+  return reinterpret_cast<const void*>(Machine->pc);
+#else
+  return Info->si_addr;
+#endif
+}
+
+static std::uint32_t FloatingPointFault(int Code) {
+  switch (Code) {
+  case FPE_INTDIV: return StatusIntegerDivideByZero;
+  case FPE_INTOVF: return StatusIntegerOverflow;
+  case FPE_FLTDIV: return StatusFloatDivideByZero;
+  case FPE_FLTOVF: return StatusFloatOverflow;
+  case FPE_FLTUND: return StatusFloatUnderflow;
+  case FPE_FLTRES: return StatusFloatInexactResult;
+  case FPE_FLTINV: return StatusFloatInvalidOperation;
+  case FPE_FLTSUB: return StatusArrayBoundsExceeded;
+  default: return StatusUnknownFault;
+  }
+}
+
+static void OnFaultSignal(int Signal, siginfo_t* Info, void* Context) {
+  std::uint32_t Code = StatusUnknownFault;
+  if (Signal == SIGSEGV || Signal == SIGBUS) Code = StatusAccessViolation;
+  else if (Signal == SIGFPE) Code = FloatingPointFault(Info->si_code);
+  FaultHandler(Code, InstructionAddress(Context, Info));
+  _exit(255); // the handler exits; this only guards against one that returns
+}
+
+class TPosixPlatform final : public TPlatform {
+public:
+  THandle GetStdHandle(std::int32_t Which) override {
+    int Fd = StdInputHandle - Which; // -10, -11, -12 give 0, 1, 2
+    if (Fd < 0 || Fd > 2 || fcntl(Fd, F_GETFD) == -1) {
+      LastError = ErrorCodeFromErrno(EBADF);
+      return InvalidHandle;
+    }
+    return static_cast<THandle>(Fd);
+  }
+
+  std::uint32_t GetFileType(THandle Handle) override {
+    struct stat Status;
+    if (fstat(static_cast<int>(Handle), &Status) != 0) {
+      LastError = ErrorCodeFromErrno(errno);
+      return FileTypeUnknown;
+    }
+    if (S_ISCHR(Status.st_mode)) return FileTypeChar;
+    if (S_ISREG(Status.st_mode) || S_ISBLK(Status.st_mode)) return FileTypeDisk;
+    if (S_ISFIFO(Status.st_mode) || S_ISSOCK(Status.st_mode)) return FileTypePipe;
+    return FileTypeUnknown;
+  }
+
+  bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) override {
+    const int Fd = static_cast<int>(Handle);
+    for (;;) {
+      ssize_t N = read(Fd, Buffer, Count);
+      if (N >= 0) {
+        Read = static_cast<std::uint32_t>(N);
+        return true;
+      }
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        WaitUntilReady(Fd, POLLIN);
+        continue;
+      }
+      Read = 0;
+      LastError = ErrorCodeFromErrno(errno);
+      return false;
+    }
+  }
+
+  bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                 std::uint32_t& Written) override {
+    const int Fd = static_cast<int>(Handle);
+    for (;;) {
+      ssize_t N = write(Fd, Buffer, Count);
+      if (N >= 0) {
+        Written = static_cast<std::uint32_t>(N);
+        return true;
+      }
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        WaitUntilReady(Fd, POLLOUT);
+        continue;
+      }
+      Written = 0;
+      LastError = ErrorCodeFromErrno(errno);
+      return false;
+    }
+  }
+
+  bool CloseHandle(THandle Handle) override {
+    // The standard descriptors stay open: the process, not a stream, owns them.
+    if (Handle <= 2) return true;
+    if (close(static_cast<int>(Handle)) == 0) return true;
+    LastError = ErrorCodeFromErrno(errno);
+    return false;
+  }
+
+  std::uint32_t GetLastError() override { return LastError; }
+
+  bool QueryPerformanceCounter(std::int64_t& Count) override {
+    timespec Now;
+    if (clock_gettime(CLOCK_MONOTONIC, &Now) != 0) return false;
+    Count = std::int64_t{Now.tv_sec} * 1000000000 + Now.tv_nsec;
+    return true;
+  }
+
+  std::uint32_t GetTickCount() override {
+    timespec Now{};
+    clock_gettime(CLOCK_MONOTONIC, &Now);
+    return static_cast<std::uint32_t>(std::int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000);
+  }
+
+  TModuleInfo FindModule(const void* Address) override {
+    Dl_info Info;
+    if (Address == nullptr || dladdr(Address, &Info) == 0) return {ProgramPath(), 0, false};
+    const char* Path = Info.dli_fname;
+    // The main program may come back without a name of its own.
+    if (Path == nullptr || Path[0] == 0) Path = ProgramPath();
+    return {Path, reinterpret_cast<std::uintptr_t>(Info.dli_fbase), true};
+  }
+
+  void AnsiToOem(char*, std::uint32_t) override {} // both are ASCII here
+
+  void ShowMessage(const char*, const char* Text) override {
+    std::uint32_t Length = 0;
+    while (Text[Length] != 0) ++Length;
+    [[maybe_unused]] ssize_t Ignored = write(2, Text, Length);
+    Ignored = write(2, "\n", 1);
+  }
+
+  void PrepareProcess(TFaultHandler OnFault) override {
+    // A closed pipe or a file-size limit must fail the write with a code, not kill the process.
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+
+    FaultHandler = OnFault;
+    // Its own stack, so that a stack overflow can still be reported.
+    static char AltStack[64 * 1024];
+    stack_t Stack{};
+    Stack.ss_sp = AltStack;
+    Stack.ss_size = sizeof AltStack;
+    sigaltstack(&Stack, nullptr);
+    struct sigaction Action{};
+    Action.sa_sigaction = OnFaultSignal;
+    Action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+    sigemptyset(&Action.sa_mask);
+    for (int Signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(Signal, &Action, nullptr);
+  }
+
+  [[noreturn]] void ExitProcess(std::uint32_t Code) override { _exit(static_cast<int>(Code)); }
+};
+
+static constinit TPosixPlatform HostPlatform;
+TPlatform* Platform = &HostPlatform;

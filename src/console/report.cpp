@@ -1,0 +1,110 @@
+// The two fatal reports: the exception report on standard error and the short run-time error
+// text on standard output. Both are built in fixed buffers, since they may run when memory has
+// run out.
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "process.h"
+
+static constexpr char HexDigits[] = "0123456789ABCDEF";
+
+std::uint32_t FormatTo(char* Buffer, std::uint32_t Capacity, std::string_view Format,
+                       std::initializer_list<TFormatArg> Args) {
+  assert(Capacity > 0);
+  const std::uint32_t Limit = Capacity - 1; // room for the terminating zero
+  std::uint32_t Length = 0;
+  auto Put = [&](std::string_view Text) {
+    std::size_t N = std::min<std::size_t>(Text.size(), Limit - Length);
+    std::memcpy(Buffer + Length, Text.data(), N);
+    Length += static_cast<std::uint32_t>(N);
+  };
+  const TFormatArg* NextArg = Args.begin();
+  for (std::size_t I = 0; I < Format.size() && Length < Limit; ++I) {
+    char Directive = I + 1 < Format.size() ? Format[I + 1] : 0;
+    if (Format[I] != '%' || (Directive != 's' && Directive != 'd' && Directive != 'p')) {
+      Buffer[Length++] = Format[I];
+      continue;
+    }
+    ++I;
+    TFormatArg Arg = NextArg != Args.end() ? *NextArg++ : TFormatArg(std::string_view{});
+    if (Directive == 's') {
+      Put(Arg.Text);
+    } else if (Directive == 'd') {
+      Put(FormatDecimal(static_cast<std::int32_t>(Arg.Number)).View());
+    } else {
+      char Hex[8];
+      auto Value = static_cast<std::uint32_t>(Arg.Number); // an address shows its low 32 bits
+      for (int D = 7; D >= 0; --D, Value >>= 4) Hex[D] = HexDigits[Value & 0xF];
+      Put({Hex, sizeof Hex});
+    }
+  }
+  Buffer[Length] = 0;
+  return Length;
+}
+
+std::uint32_t FormatExceptionReport(TObject* Object, const void* Address, char* Buffer,
+                                    std::uint32_t Capacity) {
+  assert(Object != nullptr);
+  TModuleInfo Module = Platform->FindModule(Address);
+  auto Where = reinterpret_cast<std::uintptr_t>(Address);
+  std::uintptr_t Offset;
+  if (Module.Found) Offset = Where - Module.Base;
+  else Offset = Where == 0 ? 0 : Where - 0x1000;
+
+  std::string_view Name = Module.Path;
+  // The whole path when it has no separator: npos + 1 is 0.
+  Name = Name.substr(Name.find_last_of("/\\") + 1);
+  Name = Name.substr(0, 260);
+
+  std::string_view Message, Period;
+  if (const auto* E = dynamic_cast<const Exception*>(Object)) {
+    Message = E->Message;
+    if (!Message.empty() && Message.back() != '.') Period = ".";
+  }
+  return FormatTo(Buffer, Capacity, LoadResString(IdReportFormat),
+                  {Object->ClassName(), Name, static_cast<std::int64_t>(Offset), Message, Period});
+}
+
+void ReportException(TObject* Object, const void* Address) {
+  char Buffer[1024];
+  std::uint32_t Length = FormatExceptionReport(Object, Address, Buffer, sizeof Buffer);
+  if (ConsoleApp != 1) {
+    Platform->ShowMessage(LoadResString(IdReportCaption).data(), Buffer);
+    return;
+  }
+  // Output written before the failure goes out first; if that fails in turn, the check raises
+  // a new exception whose report replaces this one.
+  FlushOutput(StdOutText);
+  CheckIo();
+  Platform->AnsiToOem(Buffer, Length);
+  THandle Handle = Platform->GetStdHandle(StdErrorHandle);
+  WriteWhole(Handle, Buffer, Length);
+  WriteWhole(Handle, "\r\n", 2);
+}
+
+void WriteRunErrorText() {
+  // Filled in place from the right; a shorter number keeps the template's blanks and zeros.
+  auto Number = static_cast<std::uint32_t>(ProcessExitCode);
+  for (int Pos = 16; Pos >= 14; --Pos) {
+    RunErrorText[Pos] = static_cast<char>('0' + Number % 10);
+    Number /= 10;
+    if (Number == 0) break;
+  }
+  auto Where = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(FaultAddress));
+  for (int Pos = 28; Pos >= 21; --Pos) {
+    RunErrorText[Pos] = HexDigits[Where & 0xF];
+    Where >>= 4;
+    if (Where == 0) break;
+  }
+
+  if (ConsoleApp != 1) {
+    Platform->ShowMessage("Error", RunErrorText);
+    return;
+  }
+  if (StdOutText.OpenMode == ModeOutput && StdOutText.BufferPos > 0)
+    StdOutText.TransferHandler(StdOutText);
+  THandle Handle = Platform->GetStdHandle(StdOutputHandle);
+  WriteWhole(Handle, RunErrorText, RunErrorTextSize); // the zero byte goes out too
+  WriteWhole(Handle, "\r\n", 2);
+}

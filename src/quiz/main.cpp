@@ -1,0 +1,4 @@
+// The process entry: arguments and environment have no effect on the game.
+#include "quiz.h"
+
+int main() { QuizMain(); }

@@ -1,0 +1,34 @@
+// The quiz: its globals, the question bank, the answer check and the draw loop.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "console/process.h"
+
+extern std::string Answer;
+extern std::string ExpectedAnswer;
+extern std::int32_t CorrectCount;
+extern std::int32_t WrongCount;
+extern std::uint8_t GameOver;
+
+struct TQuestion {
+  std::span<const std::string_view> Lines;
+  // The last line is a prompt: it ends its statement without a line break, so the answer is
+  // typed right after it.
+  bool EndsInPrompt;
+  std::string_view Answer;
+};
+
+inline constexpr int QuestionCount = 12;
+extern const TQuestion QuestionBank[QuestionCount];
+
+void AskQuestion(int K);
+void CheckAnswer();
+void ReleaseAnswerStrings();
+
+extern const TModuleTable ModuleSteps;
+
+[[noreturn]] void QuizMain();
