@@ -77,7 +77,9 @@ bool TFakePlatform::QueryPerformanceCounter(std::int64_t& Count) {
   return true;
 }
 
-TModuleInfo TFakePlatform::FindModule(const void*) { return Module; }
+TModuleInfo TFakePlatform::FindModule(const void*) {
+  return Module;
+}
 
 void TFakePlatform::ShowMessage(const char* Caption, const char* Text) {
   Messages.push_back(std::string(Caption) + ": " + Text);
@@ -105,7 +107,9 @@ void FakeTest::SetUp() {
   std::memcpy(RunErrorText, "Runtime error     at 00000000", RunErrorTextSize);
 }
 
-void FakeTest::TearDown() { Platform = Saved; }
+void FakeTest::TearDown() {
+  Platform = Saved;
+}
 
 std::uint32_t FakeTest::RunProcess(void (*Body)()) {
   try {

@@ -46,18 +46,21 @@ TEST_P(LineEndTest, GivesTheLinesAndConsumesTheirEnds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LineEndTest,
-    testing::Values(
-        TLineCase{"Lf", {"real\nnext\n"}, {"real", "next", ""}},
-        TLineCase{"CrLf", {"real\r\nnext\r\n"}, {"real", "next", ""}},
-        TLineCase{"LoneCrDropped", {"re\ral\r\nx\n"}, {"real", "x"}},
-        TLineCase{"CrLfSplitAcrossLoads", {"real\r", "\nnext\n"}, {"real", "next"}},
-        TLineCase{"LoneCrMidLine", {"a\n", "b\rc\nd\n"}, {"a", "bc", "d"}},
-        TLineCase{"EndOfInputWithoutLineEnd", {"abc"}, {"abc", "", ""}},
-        TLineCase{"NoInput", {}, {"", ""}},
-        TLineCase{"EmptyLines", {"\n\r\n\n"}, {"", "", "", ""}},
-        TLineCase{"MarkerInBufferConsumedByLineRead", {"ab\x1a" "cd\r\nef\n"}, {"ab", "ef"}},
-        TLineCase{"NulAndHighBytesPass", {std::string("a\0\xff\x80z\n", 6)},
-                  {std::string("a\0\xff\x80z", 5)}}),
+    testing::Values(TLineCase{"Lf", {"real\nnext\n"}, {"real", "next", ""}},
+                    TLineCase{"CrLf", {"real\r\nnext\r\n"}, {"real", "next", ""}},
+                    TLineCase{"LoneCrDropped", {"re\ral\r\nx\n"}, {"real", "x"}},
+                    TLineCase{"CrLfSplitAcrossLoads", {"real\r", "\nnext\n"}, {"real", "next"}},
+                    TLineCase{"LoneCrMidLine", {"a\n", "b\rc\nd\n"}, {"a", "bc", "d"}},
+                    TLineCase{"EndOfInputWithoutLineEnd", {"abc"}, {"abc", "", ""}},
+                    TLineCase{"NoInput", {}, {"", ""}},
+                    TLineCase{"EmptyLines", {"\n\r\n\n"}, {"", "", "", ""}},
+                    TLineCase{"MarkerInBufferConsumedByLineRead",
+                              {"ab\x1a"
+                               "cd\r\nef\n"},
+                              {"ab", "ef"}},
+                    TLineCase{"NulAndHighBytesPass",
+                              {std::string("a\0\xff\x80z\n", 6)},
+                              {std::string("a\0\xff\x80z", 5)}}),
     [](const testing::TestParamInfo<TLineCase>& Info) { return Info.param.Name; });
 
 TEST_F(InputTest, CrBeforeLfInTheBufferLeavesBothUnread) {
@@ -76,7 +79,8 @@ TEST_F(InputTest, SkipGoesOnPastLoneCrs) {
 
 TEST_F(InputTest, MarkerAtStartOfFreshLoadStaysUnread) {
   Fake.QueueInput("ab");
-  Fake.QueueInput("\x1a" "cd\n");
+  Fake.QueueInput("\x1a"
+                  "cd\n");
   EXPECT_EQ(ReadLine(), "ab");
   FinishInputLine(StdInText); // meets the 26 and leaves it
   EXPECT_EQ(StdInText.BufferPos, 0u);
@@ -186,8 +190,10 @@ TEST_F(InputTest, WithoutCrLfFlagByte26IsOrdinaryAndNoMarkerIsLeft) {
   Fake.QueueInput("a\n");
   ReadAnswer();
   StdInText.TextFlags = 0;
-  Fake.QueueInput("b\x1a" "c\n");
-  EXPECT_EQ(ReadAnswer(), "b\x1a" "c");
+  Fake.QueueInput("b\x1a"
+                  "c\n");
+  EXPECT_EQ(ReadAnswer(), "b\x1a"
+                          "c");
   EXPECT_EQ(ReadLine(), "");
   EXPECT_EQ(StdInText.BufferEnd, 0u);
 }

@@ -58,8 +58,8 @@ TEST_F(OutputTest, FileAndPipeWriteOnlyWholeBuffersUntilClosed) {
 struct TFillCase {
   int Held;
   int Added;
-  Calls Writes;    // during the emit
-  unsigned Left;   // held afterwards
+  Calls Writes;  // during the emit
+  unsigned Left; // held afterwards
 };
 
 class FillLevelTest : public OutputTest, public testing::WithParamInterface<TFillCase> {};
@@ -128,8 +128,8 @@ TEST_P(IntegerFieldTest, RightAlignsWithoutEverCutting) {
   EmitInteger(StdOutText, GetParam().Value, GetParam().Width);
   FlushOutput(StdOutText);
   EXPECT_EQ(Out(), GetParam().Text);
-  EXPECT_EQ(FormatDecimal(GetParam().Value).View(), std::string(GetParam().Text).substr(
-                                                         Out().find_first_not_of(' ')));
+  EXPECT_EQ(FormatDecimal(GetParam().Value).View(),
+            std::string(GetParam().Text).substr(Out().find_first_not_of(' ')));
 }
 
 INSTANTIATE_TEST_SUITE_P(

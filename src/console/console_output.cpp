@@ -82,8 +82,8 @@ TConsoleText& EmitChar(TConsoleText& Stream, std::uint8_t Byte) {
 
 TDecimalText FormatDecimal(std::int32_t Value) {
   // Unsigned arithmetic gives the smallest value its true magnitude, 2^31.
-  std::uint32_t Magnitude = Value < 0 ? 0u - static_cast<std::uint32_t>(Value)
-                                      : static_cast<std::uint32_t>(Value);
+  std::uint32_t Magnitude =
+      Value < 0 ? 0u - static_cast<std::uint32_t>(Value) : static_cast<std::uint32_t>(Value);
   char Digits[10];
   int N = 0;
   do {
@@ -114,8 +114,10 @@ TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32
 TConsoleText& EmitLineBreak(TConsoleText& Stream) {
   // Prepare first, so that the flag read below holds its prepared value.
   if (Stream.OpenMode != ModeOutput) PrepareOutput(Stream);
-  if (Stream.TextFlags & CrLfFlag) EmitBytes(Stream, "\r\n", 2);
-  else EmitBytes(Stream, "\n", 1);
+  if (Stream.TextFlags & CrLfFlag)
+    EmitBytes(Stream, "\r\n", 2);
+  else
+    EmitBytes(Stream, "\n", 1);
   EndWriteStatement(Stream);
   return Stream;
 }

@@ -12,9 +12,13 @@ std::uint8_t LineBreakDefault = 1;
 
 constinit thread_local std::int32_t PendingIoError = 0;
 
-static bool IsKnownMode(std::uint16_t Mode) { return Mode >= ModeClosed && Mode <= ModeInOut; }
+static bool IsKnownMode(std::uint16_t Mode) {
+  return Mode >= ModeClosed && Mode <= ModeInOut;
+}
 
-std::int32_t NoOpHandler(TConsoleText&) { return 0; }
+std::int32_t NoOpHandler(TConsoleText&) {
+  return 0;
+}
 
 std::int32_t OpenStream(TConsoleText& Stream, std::uint16_t Mode) {
   std::int32_t Result;
@@ -35,8 +39,10 @@ std::int32_t OpenStream(TConsoleText& Stream, std::uint16_t Mode) {
 std::int32_t DefaultOpenHandler(TConsoleText& Stream) {
   Stream.BufferPos = 0;
   Stream.BufferEnd = 0;
-  if (Stream.OpenMode == ModeInput) Stream.TransferHandler = FillInputBuffer;
-  else if (Stream.OpenMode == ModeOutput) Stream.TransferHandler = DrainOutputBuffer;
+  if (Stream.OpenMode == ModeInput)
+    Stream.TransferHandler = FillInputBuffer;
+  else if (Stream.OpenMode == ModeOutput)
+    Stream.TransferHandler = DrainOutputBuffer;
   // Standard handles belong to the process, so a stream never closes its own.
   Stream.FlushHandler = NoOpHandler;
   Stream.CloseHandler = NoOpHandler;

@@ -67,7 +67,9 @@ extern std::uint8_t LineBreakDefault;
 // a test of it is a plain thread-local load, with no initialisation guard.
 extern constinit thread_local std::int32_t PendingIoError;
 
-inline void SetPendingIoError(std::int32_t Code) { PendingIoError = Code; }
+inline void SetPendingIoError(std::int32_t Code) {
+  PendingIoError = Code;
+}
 inline std::int32_t TakePendingIoError() {
   std::int32_t Code = PendingIoError;
   PendingIoError = 0;

@@ -24,7 +24,7 @@ public:
   class Name : public Exception {                                                                  \
   public:                                                                                          \
     using Exception::Exception;                                                                    \
-    const char* ClassName() const override { return #Name; }                                      \
+    const char* ClassName() const override { return #Name; }                                       \
   }
 
 KVIZ_EXCEPTION_CLASS(EOutOfMemory);

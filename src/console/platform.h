@@ -56,8 +56,7 @@ public:
   virtual THandle GetStdHandle(std::int32_t Which) = 0;
   virtual std::uint32_t GetFileType(THandle Handle) = 0;
   // Reads up to Count bytes; Read 0 with success is the end of input.
-  virtual bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count,
-                        std::uint32_t& Read) = 0;
+  virtual bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) = 0;
   // May write fewer bytes than asked; the caller goes on with the rest.
   virtual bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
                          std::uint32_t& Written) = 0;

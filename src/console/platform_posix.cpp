@@ -19,21 +19,32 @@
 
 std::uint32_t ErrorCodeFromErrno(int Errno) {
   switch (Errno) {
-  case ENOENT: return 2;
+  case ENOENT:
+    return 2;
   case EMFILE:
-  case ENFILE: return 4;
+  case ENFILE:
+    return 4;
   case EACCES:
   case EPERM:
-  case EISDIR: return 5;
-  case EBADF: return 6;
-  case ENOMEM: return 8;
-  case EINVAL: return 87;
+  case EISDIR:
+    return 5;
+  case EBADF:
+    return 6;
+  case ENOMEM:
+    return 8;
+  case EINVAL:
+    return 87;
   case ENOSPC:
-  case EDQUOT: return 112;
-  case EFBIG: return 223;
-  case EPIPE: return 232;
-  case EIO: return 1117;
-  default: return 31;
+  case EDQUOT:
+    return 112;
+  case EFBIG:
+    return 223;
+  case EPIPE:
+    return 232;
+  case EIO:
+    return 1117;
+  default:
+    return 31;
   }
 }
 
@@ -70,22 +81,33 @@ static const void* InstructionAddress(void* Context, [[maybe_unused]] siginfo_t*
 
 static std::uint32_t FloatingPointFault(int Code) {
   switch (Code) {
-  case FPE_INTDIV: return StatusIntegerDivideByZero;
-  case FPE_INTOVF: return StatusIntegerOverflow;
-  case FPE_FLTDIV: return StatusFloatDivideByZero;
-  case FPE_FLTOVF: return StatusFloatOverflow;
-  case FPE_FLTUND: return StatusFloatUnderflow;
-  case FPE_FLTRES: return StatusFloatInexactResult;
-  case FPE_FLTINV: return StatusFloatInvalidOperation;
-  case FPE_FLTSUB: return StatusArrayBoundsExceeded;
-  default: return StatusUnknownFault;
+  case FPE_INTDIV:
+    return StatusIntegerDivideByZero;
+  case FPE_INTOVF:
+    return StatusIntegerOverflow;
+  case FPE_FLTDIV:
+    return StatusFloatDivideByZero;
+  case FPE_FLTOVF:
+    return StatusFloatOverflow;
+  case FPE_FLTUND:
+    return StatusFloatUnderflow;
+  case FPE_FLTRES:
+    return StatusFloatInexactResult;
+  case FPE_FLTINV:
+    return StatusFloatInvalidOperation;
+  case FPE_FLTSUB:
+    return StatusArrayBoundsExceeded;
+  default:
+    return StatusUnknownFault;
   }
 }
 
 static void OnFaultSignal(int Signal, siginfo_t* Info, void* Context) {
   std::uint32_t Code = StatusUnknownFault;
-  if (Signal == SIGSEGV || Signal == SIGBUS) Code = StatusAccessViolation;
-  else if (Signal == SIGFPE) Code = FloatingPointFault(Info->si_code);
+  if (Signal == SIGSEGV || Signal == SIGBUS)
+    Code = StatusAccessViolation;
+  else if (Signal == SIGFPE)
+    Code = FloatingPointFault(Info->si_code);
   FaultHandler(Code, InstructionAddress(Context, Info));
   _exit(255); // the handler exits; this only guards against one that returns
 }
@@ -205,7 +227,7 @@ public:
     Stack.ss_sp = AltStack;
     Stack.ss_size = sizeof AltStack;
     sigaltstack(&Stack, nullptr);
-    struct sigaction Action{};
+    struct sigaction Action {};
     Action.sa_sigaction = OnFaultSignal;
     Action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
     sigemptyset(&Action.sa_mask);

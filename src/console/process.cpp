@@ -40,7 +40,7 @@ template <class T> static TObject* MakeObject(std::string_view Message) {
 }
 
 struct TRunError {
-  std::int32_t Number;             // without the exception hooks
+  std::int32_t Number;                // without the exception hooks
   TObject* (*Make)(std::string_view); // with them; null where the object is pre-made
 };
 
@@ -80,13 +80,13 @@ struct TFaultNumber {
 };
 
 static constexpr TFaultNumber FaultNumbers[] = {
-    {StatusAccessViolation, 216},       {StatusArrayBoundsExceeded, 201},
-    {StatusFloatDenormalOperand, 206},  {StatusFloatDivideByZero, 200},
-    {StatusFloatInexactResult, 207},    {StatusFloatInvalidOperation, 207},
-    {StatusFloatOverflow, 205},         {StatusFloatStackCheck, 207},
-    {StatusFloatUnderflow, 206},        {StatusIntegerDivideByZero, 200},
-    {StatusIntegerOverflow, 215},       {StatusPrivilegedInstruction, 218},
-    {StatusStackOverflow, 202},         {StatusControlCExit, 217},
+    {StatusAccessViolation, 216},      {StatusArrayBoundsExceeded, 201},
+    {StatusFloatDenormalOperand, 206}, {StatusFloatDivideByZero, 200},
+    {StatusFloatInexactResult, 207},   {StatusFloatInvalidOperation, 207},
+    {StatusFloatOverflow, 205},        {StatusFloatStackCheck, 207},
+    {StatusFloatUnderflow, 206},       {StatusIntegerDivideByZero, 200},
+    {StatusIntegerOverflow, 215},      {StatusPrivilegedInstruction, 218},
+    {StatusStackOverflow, 202},        {StatusControlCExit, 217},
 };
 
 std::int32_t FaultNumber(std::uint32_t Code) {
@@ -97,16 +97,21 @@ std::int32_t FaultNumber(std::uint32_t Code) {
 
 std::int32_t RunErrorNumber(std::uint8_t Kind) {
   std::int32_t Number;
-  if (Kind == 0) Number = PendingIoError & 0xFF;
-  else if (Kind <= LastTableKind) Number = RunErrors[Kind].Number;
-  else Number = Kind;
+  if (Kind == 0)
+    Number = PendingIoError & 0xFF;
+  else if (Kind <= LastTableKind)
+    Number = RunErrors[Kind].Number;
+  else
+    Number = Kind;
   // An exit code of 0 would report the failure as a success.
   return Number == 0 ? 255 : Number;
 }
 
 // ---- Raising -----------------------------------------------------------------------------
 
-[[gnu::noinline]] void RaiseIoCheck() { RaiseRunError(0, __builtin_return_address(0)); }
+[[gnu::noinline]] void RaiseIoCheck() {
+  RaiseRunError(0, __builtin_return_address(0));
+}
 
 void RaiseRunError(std::uint8_t Kind, const void* Address) {
   Kind &= 0x7F;

@@ -8,8 +8,10 @@ std::uint32_t RandomSeed = 0;
 
 void SeedFromClock() {
   std::int64_t Count;
-  if (Platform->QueryPerformanceCounter(Count)) RandomSeed = static_cast<std::uint32_t>(Count);
-  else RandomSeed = Platform->GetTickCount();
+  if (Platform->QueryPerformanceCounter(Count))
+    RandomSeed = static_cast<std::uint32_t>(Count);
+  else
+    RandomSeed = Platform->GetTickCount();
 }
 
 std::uint32_t DrawBelow(std::uint32_t Range) {

@@ -49,8 +49,10 @@ std::uint32_t FormatExceptionReport(TObject* Object, const void* Address, char* 
   TModuleInfo Module = Platform->FindModule(Address);
   auto Where = reinterpret_cast<std::uintptr_t>(Address);
   std::uintptr_t Offset;
-  if (Module.Found) Offset = Where - Module.Base;
-  else Offset = Where == 0 ? 0 : Where - 0x1000;
+  if (Module.Found)
+    Offset = Where - Module.Base;
+  else
+    Offset = Where == 0 ? 0 : Where - 0x1000;
 
   std::string_view Name = Module.Path;
   // The whole path when it has no separator: npos + 1 is 0.

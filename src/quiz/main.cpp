@@ -1,4 +1,6 @@
 // The process entry: arguments and environment have no effect on the game.
 #include "quiz.h"
 
-int main() { QuizMain(); }
+int main() {
+  QuizMain();
+}

@@ -16,8 +16,8 @@ static constexpr std::string_view Lines5[] = {"Koju naredbu korisimo za korjenov
 static constexpr std::string_view Lines6[] = {
     "Koji tip varijabli ima samo 2 stanja (TRUE i FALSE)?"};
 static constexpr std::string_view Lines7[] = {
-    "Varijablom tipa CHAR mozemo da zapamtimo svaki unos sa tastature",
-    "u duzini od jednog znaka.", "1) Da.", "2) Ne."};
+    "Varijablom tipa CHAR mozemo da zapamtimo svaki unos sa tastature", "u duzini od jednog znaka.",
+    "1) Da.", "2) Ne."};
 static constexpr std::string_view Lines8[] = {
     "Da li u INTEGERU mozemo da koristimo znak za djeljenje (/)?", "1) Da.", "2) Ne."};
 static constexpr std::string_view Lines9[] = {"Program napisan u Paskalu se:", "1) Kompajlira.",
@@ -40,8 +40,10 @@ void AskQuestion(int K) {
   const TQuestion& Question = QuestionBank[K - 1];
   for (std::size_t I = 0; I < Question.Lines.size(); ++I) {
     EmitString(StdOutText, Question.Lines[I], 0);
-    if (Question.EndsInPrompt && I + 1 == Question.Lines.size()) EndWriteStatement(StdOutText);
-    else EmitLineBreak(StdOutText);
+    if (Question.EndsInPrompt && I + 1 == Question.Lines.size())
+      EndWriteStatement(StdOutText);
+    else
+      EmitLineBreak(StdOutText);
     CheckIo();
   }
   ExpectedAnswer = Question.Answer;
