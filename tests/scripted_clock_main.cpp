@@ -6,18 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "draws.h"
 #include "quiz/quiz.h"
 
 namespace {
-
-// The counter value whose draw below 13 gives Draw: the generator's step inverted.
-std::int64_t CounterForDraw(std::uint32_t Draw) {
-  // The smallest state whose draw is Draw, then the seed that steps to it.
-  std::uint32_t State = static_cast<std::uint32_t>(((std::uint64_t{Draw} << 32) + 12) / 13);
-  std::uint32_t Inverse = 1;
-  for (int I = 0; I < 5; ++I) Inverse *= 2 - 0x08088405u * Inverse; // Newton: exact mod 2^32
-  return static_cast<std::int64_t>((State - 1u) * Inverse);
-}
 
 class TScriptedClock final : public TPlatform {
 public:
