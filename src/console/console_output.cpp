@@ -1,8 +1,8 @@
 // Buffered output: bytes collect in the stream's 128-byte buffer and go out each time it
 // fills; the flush at the end of a statement writes them out at once only on a console.
 // Blanks and decimal digits are produced without allocating.
+#include <algorithm>
 #include <cassert>
-#include <cstring>
 
 #include "console_text.h"
 
@@ -41,12 +41,12 @@ TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Co
   for (;;) {
     std::uint32_t Room = Stream.BufferSize - Stream.BufferPos;
     if (Room > Left) {
-      std::memcpy(Stream.BufferData + Stream.BufferPos, Next, Left);
+      std::copy_n(Next, Left, Stream.BufferData + Stream.BufferPos); // Next may be null for 0
       Stream.BufferPos += Left;
       return Stream;
     }
     // A buffer that becomes exactly full goes out now, always as a whole buffer.
-    std::memcpy(Stream.BufferData + Stream.BufferPos, Next, Room);
+    std::copy_n(Next, Room, Stream.BufferData + Stream.BufferPos);
     Stream.BufferPos += Room;
     Next += Room;
     Left -= Room;

@@ -23,6 +23,13 @@ static std::optional<EOutOfMemory> OutOfMemoryObject;
 static std::optional<EInvalidPointer> InvalidPointerObject;
 // Where the last allocation failed, for the report of the out-of-memory error it becomes.
 static const void* OutOfMemoryAddress = nullptr;
+// Addresses of the pre-made objects, kept for comparison after the objects themselves are gone.
+static const TObject* PreMadeObjects[2] = {nullptr, nullptr};
+
+// Frees a raised object that nothing will report any more; the pre-made ones are not ours.
+static void ReleaseRaised(TObject* Object) {
+  if (Object != PreMadeObjects[0] && Object != PreMadeObjects[1]) delete Object;
+}
 
 // ---- Tables ------------------------------------------------------------------------------
 
@@ -174,6 +181,12 @@ void ReportAndHalt(TObject* Object, const void* Address) {
 void RunUnderTopLevelHandler(void (*Body)()) {
   enum { RunBody, Handle, RaiseOutOfMemory } Next = RunBody;
   TExceptionRecord Record{};
+  // Owns the object being handled. A process ends without freeing it; an in-process host
+  // whose exit unwinds through here gets it freed.
+  struct TOwner {
+    TObject* Object = nullptr;
+    ~TOwner() { ReleaseRaised(Object); }
+  } Handled;
   for (;;) {
     // Each exception is caught here, after the unwind, and handled outside the catch, so that
     // one raised by the handler's own report comes back round in place of the first.
@@ -188,6 +201,9 @@ void RunUnderTopLevelHandler(void (*Body)()) {
         RaiseRunError(1, OutOfMemoryAddress);
       }
     } catch (const TRaised& Raised) {
+      // A second exception from inside the report replaces the first.
+      if (Handled.Object != Raised.Object) ReleaseRaised(Handled.Object);
+      Handled.Object = Raised.Object;
       Record = {RaisedExceptionCode, Raised.Address, Raised.Object};
       Next = Handle;
     } catch (const std::bad_alloc&) {
@@ -215,7 +231,10 @@ static std::optional<TRaised> FinaliseModules() {
     try {
       Step();
     } catch (const TRaised& Raised) {
-      if (!First) First = Raised;
+      if (!First)
+        First = Raised;
+      else
+        ReleaseRaised(Raised.Object);
     }
   }
   return First;
@@ -232,7 +251,7 @@ void StartProgram(const TModuleTable& Steps) {
       if (Steps[I].Initialise != nullptr) Steps[I].Initialise();
     }
   } catch (const TRaised&) {
-    FinaliseModules();
+    if (std::optional<TRaised> Later = FinaliseModules()) ReleaseRaised(Later->Object);
     throw;
   }
 }
@@ -305,8 +324,8 @@ void FinishRuntimeCore() {
 
 void InitExceptions() {
   if (--ExceptionStarts != -1) return;
-  OutOfMemoryObject.emplace(LoadResString(IdKindMessageBase + 1));
-  InvalidPointerObject.emplace(LoadResString(IdKindMessageBase + 2));
+  PreMadeObjects[0] = &OutOfMemoryObject.emplace(LoadResString(IdKindMessageBase + 1));
+  PreMadeObjects[1] = &InvalidPointerObject.emplace(LoadResString(IdKindMessageBase + 2));
   RunErrorHook = RunErrorToException;
   UnhandledHook = ReportAndHalt;
   // No host maps a processor fault to an object; faults end through the fault number table.

@@ -16,7 +16,7 @@ std::uint32_t FormatTo(char* Buffer, std::uint32_t Capacity, std::string_view Fo
   std::uint32_t Length = 0;
   auto Put = [&](std::string_view Text) {
     std::size_t N = std::min<std::size_t>(Text.size(), Limit - Length);
-    std::memcpy(Buffer + Length, Text.data(), N);
+    std::copy_n(Text.data(), N, Buffer + Length); // an empty text may have no data at all
     Length += static_cast<std::uint32_t>(N);
   };
   const TFormatArg* NextArg = Args.begin();
