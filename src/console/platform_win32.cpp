@@ -1,0 +1,125 @@
+// The platform interface on Windows: each operation is the kernel or user service of the same
+// name, called as it is, with its error codes passed on unchanged. This is the only file that
+// sees <windows.h>.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// An old alias of CharToOemA that would rename the interface's operation of the same name.
+#undef AnsiToOem
+
+#include <cstdint>
+
+#include "platform.h"
+
+// The runtime keeps a handle in 32 bits. Kernel handles fit in 32 bits on every Windows, and
+// sign extension keeps INVALID_HANDLE_VALUE intact should this ever be built for 64 bits.
+static HANDLE ToHandle(THandle Handle) {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(static_cast<std::int32_t>(Handle)));
+}
+
+static THandle FromHandle(HANDLE Handle) {
+  return static_cast<THandle>(reinterpret_cast<std::uintptr_t>(Handle));
+}
+
+static TFaultHandler FaultHandler = nullptr;
+
+// The reports may run after memory has run out, so their paths live in fixed buffers.
+static char ModulePath[MAX_PATH + 1];
+static char ProgramPath[MAX_PATH + 1];
+
+static const char* ProgramFilePath() {
+  DWORD Length = GetModuleFileNameA(GetModuleHandleA(nullptr), ProgramPath, MAX_PATH + 1);
+  // A path cut at the buffer's end comes without its zero on older systems.
+  ProgramPath[Length <= MAX_PATH ? Length : MAX_PATH] = 0;
+  return ProgramPath;
+}
+
+// Reached for every processor fault that nothing else handles; the runtime's handler ends the
+// process, so the search never continues past this point.
+static LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* Pointers) {
+  const EXCEPTION_RECORD* Record = Pointers->ExceptionRecord;
+  FaultHandler(static_cast<std::uint32_t>(Record->ExceptionCode), Record->ExceptionAddress);
+  return EXCEPTION_EXECUTE_HANDLER; // only if the handler returned after all
+}
+
+class TWin32Platform final : public TPlatform {
+public:
+  THandle GetStdHandle(std::int32_t Which) override {
+    return FromHandle(::GetStdHandle(static_cast<DWORD>(Which)));
+  }
+
+  std::uint32_t GetFileType(THandle Handle) override { return ::GetFileType(ToHandle(Handle)); }
+
+  bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) override {
+    DWORD Done = 0;
+    BOOL Ok = ::ReadFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
+    Read = Ok ? Done : 0;
+    return Ok != FALSE;
+  }
+
+  bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                 std::uint32_t& Written) override {
+    DWORD Done = 0;
+    BOOL Ok = ::WriteFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
+    Written = Ok ? Done : 0;
+    return Ok != FALSE;
+  }
+
+  bool CloseHandle(THandle Handle) override { return ::CloseHandle(ToHandle(Handle)) != FALSE; }
+
+  std::uint32_t GetLastError() override { return ::GetLastError(); }
+
+  bool QueryPerformanceCounter(std::int64_t& Count) override {
+    LARGE_INTEGER Now;
+    if (!::QueryPerformanceCounter(&Now)) return false;
+    Count = Now.QuadPart;
+    return true;
+  }
+
+  std::uint32_t GetTickCount() override { return ::GetTickCount(); }
+
+  TModuleInfo FindModule(const void* Address) override {
+    MEMORY_BASIC_INFORMATION Region;
+    if (VirtualQuery(Address, &Region, sizeof Region) != 0 && Region.State == MEM_COMMIT) {
+      auto* Module = static_cast<HMODULE>(Region.AllocationBase);
+      DWORD Length = GetModuleFileNameA(Module, ModulePath, MAX_PATH + 1);
+      if (Length != 0) {
+        ModulePath[Length <= MAX_PATH ? Length : MAX_PATH] = 0;
+        return {ModulePath, reinterpret_cast<std::uintptr_t>(Region.AllocationBase), true};
+      }
+    }
+    return {ProgramFilePath(), 0, false};
+  }
+
+  void AnsiToOem(char* Text, std::uint32_t) override {
+    // The report is zero-terminated, and the conversion may work in place.
+    CharToOemA(Text, Text);
+  }
+
+  void ShowMessage(const char* Caption, const char* Text) override {
+    MessageBoxA(nullptr, Text, Caption, MB_TASKMODAL | MB_ICONERROR);
+  }
+
+  void PrepareProcess(TFaultHandler OnFault) override {
+    FaultHandler = OnFault;
+    // Room left on the stack after an overflow, so that the handler can still write its text.
+    // Looked up by name: systems before Vista lack the service and do without the reserve.
+    using TSetThreadStackGuarantee = BOOL(WINAPI*)(ULONG*);
+    if (HMODULE Kernel = GetModuleHandleA("kernel32.dll")) {
+      if (FARPROC Found = GetProcAddress(Kernel, "SetThreadStackGuarantee")) {
+        ULONG Reserve = 64 * 1024;
+        reinterpret_cast<TSetThreadStackGuarantee>(reinterpret_cast<void*>(Found))(&Reserve);
+      }
+    }
+    SetUnhandledExceptionFilter(OnUnhandledException);
+  }
+
+  [[noreturn]] void ExitProcess(std::uint32_t Code) override { ::ExitProcess(Code); }
+};
+
+static constinit TWin32Platform HostPlatform;
+TPlatform* Platform = &HostPlatform;
