@@ -116,7 +116,7 @@ std::int32_t RunErrorNumber(std::uint8_t Kind) {
 
 // ---- Raising -----------------------------------------------------------------------------
 
-[[gnu::noinline]] void RaiseIoCheck() {
+[[gnu::noinline]] void RaiseIoCheck(std::uint32_t) {
   RaiseRunError(0, __builtin_return_address(0));
 }
 

@@ -53,14 +53,15 @@ extern char RunErrorText[RunErrorTextSize];
 EInOutError* MakeIoFailure();
 
 // The rare half of CheckIo, kept out of line so that its return address is the point right
-// after the check in the statement's caller.
-[[noreturn]] void RaiseIoCheck();
+// after the check in the statement's caller. Site differs from one check to the next, which
+// keeps the compiler from merging the calls of one routine into one, and so one address.
+[[noreturn]] void RaiseIoCheck(std::uint32_t Site);
 
 // After every console statement. With nothing pending this is one thread-local load and one
 // comparison.
-[[gnu::always_inline]] inline void CheckIo() {
+[[gnu::always_inline]] inline void CheckIo(std::uint32_t Site = __builtin_LINE()) {
   if (PendingIoError != 0) [[unlikely]]
-    RaiseIoCheck();
+    RaiseIoCheck(Site);
 }
 
 [[noreturn]] void TopLevelHandler(const TExceptionRecord& Record);
