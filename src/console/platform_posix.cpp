@@ -59,6 +59,26 @@ static void WaitUntilReady(int Fd, short Events) {
   }
 }
 
+// Makes one read or write: an interrupted call is made again and a descriptor that is not ready
+// is waited for, so the caller sees only bytes moved, the end of input, or a failure.
+template <class TCall> static bool Transfer(int Fd, short Events, std::uint32_t& Done, TCall Call) {
+  for (;;) {
+    ssize_t N = Call();
+    if (N >= 0) {
+      Done = static_cast<std::uint32_t>(N);
+      return true;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      WaitUntilReady(Fd, Events);
+      continue;
+    }
+    Done = 0;
+    LastError = ErrorCodeFromErrno(errno);
+    return false;
+  }
+}
+
 static const char* ProgramPath() {
   static char Path[4096];
   ssize_t N = readlink("/proc/self/exe", Path, sizeof Path - 1);
@@ -137,41 +157,13 @@ public:
 
   bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) override {
     const int Fd = static_cast<int>(Handle);
-    for (;;) {
-      ssize_t N = read(Fd, Buffer, Count);
-      if (N >= 0) {
-        Read = static_cast<std::uint32_t>(N);
-        return true;
-      }
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        WaitUntilReady(Fd, POLLIN);
-        continue;
-      }
-      Read = 0;
-      LastError = ErrorCodeFromErrno(errno);
-      return false;
-    }
+    return Transfer(Fd, POLLIN, Read, [&] { return read(Fd, Buffer, Count); });
   }
 
   bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
                  std::uint32_t& Written) override {
     const int Fd = static_cast<int>(Handle);
-    for (;;) {
-      ssize_t N = write(Fd, Buffer, Count);
-      if (N >= 0) {
-        Written = static_cast<std::uint32_t>(N);
-        return true;
-      }
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        WaitUntilReady(Fd, POLLOUT);
-        continue;
-      }
-      Written = 0;
-      LastError = ErrorCodeFromErrno(errno);
-      return false;
-    }
+    return Transfer(Fd, POLLOUT, Written, [&] { return write(Fd, Buffer, Count); });
   }
 
   bool CloseHandle(THandle Handle) override {
