@@ -38,10 +38,7 @@ TInputChar NextInputChar(TConsoleText& Stream) {
   if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return {ByteEndOfInput, true};
   const bool CrLf = Stream.TextFlags & CrLfFlag;
   if (Stream.BufferPos >= Stream.BufferEnd) {
-    if (std::int32_t Code = Stream.TransferHandler(Stream); Code != 0) {
-      SetPendingIoError(Code);
-      return {ByteEndOfInput, true};
-    }
+    if (RunHandler(Stream, &TConsoleText::TransferHandler) != 0) return {ByteEndOfInput, true};
     if (Stream.BufferPos >= Stream.BufferEnd) {
       if (CrLf) Stream.BufferData[Stream.BufferEnd++] = ByteEndOfInput;
       AssertInputInvariant(Stream);

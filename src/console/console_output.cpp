@@ -50,10 +50,7 @@ TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Co
     Stream.BufferPos += Room;
     Next += Room;
     Left -= Room;
-    if (std::int32_t Code = Stream.TransferHandler(Stream); Code != 0) {
-      SetPendingIoError(Code);
-      return Stream;
-    }
+    if (RunHandler(Stream, &TConsoleText::TransferHandler) != 0) return Stream;
   }
 }
 
@@ -70,10 +67,7 @@ TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count) {
 TConsoleText& EmitChar(TConsoleText& Stream, std::uint8_t Byte) {
   if (Stream.OpenMode != ModeOutput && !PrepareOutput(Stream)) return Stream;
   while (Stream.BufferPos >= Stream.BufferSize) {
-    if (std::int32_t Code = Stream.TransferHandler(Stream); Code != 0) {
-      SetPendingIoError(Code);
-      return Stream;
-    }
+    if (RunHandler(Stream, &TConsoleText::TransferHandler) != 0) return Stream;
   }
   Stream.BufferData[Stream.BufferPos++] = Byte;
   AssertOutputInvariant(Stream);
@@ -124,20 +118,18 @@ TConsoleText& EmitLineBreak(TConsoleText& Stream) {
 
 // EndWriteStatement and FlushOutput differ only in the slot they run on an open stream.
 static std::int32_t FinishStatement(TConsoleText& Stream, THandlerSlot TConsoleText::*Slot) {
-  std::int32_t Result = 0;
   switch (Stream.OpenMode) {
   case ModeInput:
     return 0;
   case ModeOutput:
   case ModeInOut:
-    Result = (Stream.*Slot)(Stream);
-    break;
+    return RunHandler(Stream, Slot);
   default:
-    if (&Stream != &StdOutText && &Stream != &StdErrText) Result = ErrorNotOpen;
-    break;
+    // Not open: nothing to do for the standard streams, which open on their first write.
+    if (&Stream == &StdOutText || &Stream == &StdErrText) return 0;
+    SetPendingIoError(ErrorNotOpen);
+    return ErrorNotOpen;
   }
-  if (Result != 0) SetPendingIoError(Result);
-  return Result;
 }
 
 std::int32_t EndWriteStatement(TConsoleText& Stream) {

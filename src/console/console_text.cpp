@@ -21,19 +21,16 @@ std::int32_t NoOpHandler(TConsoleText&) {
 }
 
 std::int32_t OpenStream(TConsoleText& Stream, std::uint16_t Mode) {
-  std::int32_t Result;
   if (!IsKnownMode(Stream.OpenMode)) {
-    Result = ErrorBadRecord;
-  } else {
-    if (Stream.OpenMode != ModeClosed) CloseStream(Stream);
-    Stream.OpenMode = Mode;
-    if (Stream.FileName[0] == 0 && Stream.OpenHandler == nullptr)
-      Stream.OpenHandler = DefaultOpenHandler;
-    assert(Stream.OpenHandler != nullptr && "opening by name is not supported");
-    Result = Stream.OpenHandler(Stream);
+    SetPendingIoError(ErrorBadRecord);
+    return ErrorBadRecord;
   }
-  if (Result != 0) SetPendingIoError(Result);
-  return Result;
+  if (Stream.OpenMode != ModeClosed) CloseStream(Stream);
+  Stream.OpenMode = Mode;
+  if (Stream.FileName[0] == 0 && Stream.OpenHandler == nullptr)
+    Stream.OpenHandler = DefaultOpenHandler;
+  assert(Stream.OpenHandler != nullptr && "opening by name is not supported");
+  return RunHandler(Stream, &TConsoleText::OpenHandler);
 }
 
 std::int32_t DefaultOpenHandler(TConsoleText& Stream) {
@@ -80,10 +77,9 @@ std::int32_t CloseStream(TConsoleText& Stream) {
     if (&Stream != &StdInText) SetPendingIoError(ErrorNotOpen);
     return 0;
   }
-  std::int32_t Result = 0;
-  if (Mode != ModeInput) Result = Stream.TransferHandler(Stream);
-  if (Result == 0) Result = Stream.CloseHandler(Stream);
-  if (Result != 0) SetPendingIoError(Result);
+  // Held output goes out first; the handle is released only if that worked.
+  std::int32_t Result = Mode == ModeInput ? 0 : RunHandler(Stream, &TConsoleText::TransferHandler);
+  if (Result == 0) Result = RunHandler(Stream, &TConsoleText::CloseHandler);
   return Result;
 }
 

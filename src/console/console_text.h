@@ -76,6 +76,14 @@ inline std::int32_t TakePendingIoError() {
   return Code;
 }
 
+// Runs one of the stream's handler slots; a failure it returns becomes the pending code. This
+// is the one way a code from the operating system becomes pending.
+inline std::int32_t RunHandler(TConsoleText& Stream, THandlerSlot TConsoleText::*Slot) {
+  std::int32_t Code = (Stream.*Slot)(Stream);
+  if (Code != 0) SetPendingIoError(Code);
+  return Code;
+}
+
 // Open and close, shared by both directions.
 std::int32_t OpenStream(TConsoleText& Stream, std::uint16_t Mode);
 std::int32_t CloseStream(TConsoleText& Stream);
