@@ -83,7 +83,11 @@ class MatrixCase(unittest.TestCase):
         if stderr_re is None:
             self.assertEqual(proc.stderr, b"")
         else:
-            self.assertRegex(proc.stderr, stderr_re)
+            self.assert_report(proc.stderr, stderr_re)
+
+    def assert_report(self, stderr, pattern):
+        """Exactly one report and nothing else."""
+        self.assertIsNotNone(pattern.fullmatch(stderr), stderr)
 
 
 class BrokenStandardHandles(MatrixCase):
@@ -110,7 +114,15 @@ class BrokenStandardHandles(MatrixCase):
             proc = run(KVIZ, stdin=b"x\n\n\n", stdout=full)
         self.assert_ends(proc, 1, io_report(b"I/O error 112.", KVIZ))
 
+    def test_stdout_open_for_reading_only(self):
+        with open(self.path("out"), "wb"):
+            pass
+        with open(self.path("out"), "rb") as read_only:
+            proc = run(KVIZ, stdin=b"x\n\n\n", stdout=read_only)
+        self.assert_ends(proc, 1, io_report(b"I/O error 6.", KVIZ))
+
     def test_stderr_closed_while_a_report_is_due(self):
+        # The report is lost, the exit code is not: mid-game, after a failed read, at the end.
         with open("/dev/full", "wb") as full:
             proc = run(KVIZ, stdin=b"x\n\n\n", stdout=full, close=(2,))
         self.assertEqual(proc.returncode, 1)
@@ -119,6 +131,20 @@ class BrokenStandardHandles(MatrixCase):
         proc, out = self.run_to_file(KVIZ_SCRIPTED, draws=[4], stdin=fd, close=(2,))
         self.assertEqual(proc.returncode, 1)
         self.assertEqual(out, QUESTION_4)
+        proc, out = self.run_to_file(KVIZ_SCRIPTED, draws=[4], stdin=b"x\n\n\n", close=(2,),
+                                     limits=((resource.RLIMIT_FSIZE, 128),))
+        self.assertEqual(proc.returncode, 1)
+        self.assertEqual(out, self.reference([4], b"x\n\n\n")[:128])
+
+    def test_report_whose_own_write_out_fails(self):
+        # The read fails; the report's write-out of the held question meets the size limit, and
+        # that failure's report replaces the first one.
+        fd = os.open(self.dir, os.O_RDONLY | os.O_DIRECTORY)
+        self.addCleanup(os.close, fd)
+        proc, out = self.run_to_file(KVIZ_SCRIPTED, draws=[4], stdin=fd,
+                                     limits=((resource.RLIMIT_FSIZE, 10),))
+        self.assert_ends(proc, 1, io_report(b"I/O error 223.", KVIZ_SCRIPTED))
+        self.assertEqual(out, QUESTION_4[:10])
 
 
 class ClosedPipe(MatrixCase):
@@ -158,7 +184,7 @@ class ClosedPipe(MatrixCase):
         proc.stderr.close()
         self.assertEqual(first, expected[:128])
         self.assertEqual(proc.returncode, 1, stderr)
-        self.assertRegex(stderr, io_report(b"I/O error 232.", KVIZ_SCRIPTED))
+        self.assert_report(stderr, io_report(b"I/O error 232.", KVIZ_SCRIPTED))
 
 
 class FileSizeLimit(MatrixCase):
