@@ -2,8 +2,10 @@
 // skip past the line end. End of input leaves a byte-26 marker in the buffer, so that later
 // reads of a used-up pipe or file return at once without asking the handle again.
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstring>
+#include <limits>
 
 #include "console_text.h"
 
@@ -52,9 +54,45 @@ TInputChar NextInputChar(TConsoleText& Stream) {
   return {Byte, false};
 }
 
+#if defined(__GNUC__)
+using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
+
+// Index of the first line-end candidate in the 16 bytes at Bytes, or 16 when there is none.
+// Without the flag, LF stands in for 26, which is then an ordinary byte.
+[[gnu::always_inline]] static inline std::uint32_t FirstCandidate(const std::uint8_t* Bytes,
+                                                                  bool CrLf) {
+  TByteBlock Block;
+  std::memcpy(&Block, Bytes, sizeof Block);
+  const std::uint8_t Third = CrLf ? ByteEndOfInput : ByteLf;
+  auto Candidates = (Block == ByteLf) | (Block == ByteCr) | (Block == Third);
+  // Each lane is all ones or all zeros, so a bit count gives the lane.
+  std::uint64_t Halves[2];
+  std::memcpy(Halves, &Candidates, sizeof Halves);
+  for (std::uint32_t Half = 0; Half < 2; ++Half) {
+    if (Halves[Half] == 0) continue;
+    int Bits = std::endian::native == std::endian::little ? std::countr_zero(Halves[Half])
+                                                          : std::countl_zero(Halves[Half]);
+    return Half * 8 + static_cast<std::uint32_t>(Bits) / 8;
+  }
+  return sizeof(TByteBlock);
+}
+#endif
+
 // Length of the run of bytes at Bytes that need no special treatment in a line.
-static std::uint32_t OrdinaryRun(const std::uint8_t* Bytes, std::uint32_t Count, bool CrLf) {
+[[gnu::always_inline]] static inline std::uint32_t OrdinaryRun(const std::uint8_t* Bytes,
+                                                               std::uint32_t Count, bool CrLf) {
   std::uint32_t I = 0;
+#if defined(__GNUC__)
+  constexpr std::uint32_t Block = sizeof(TByteBlock);
+  if (Count >= Block) {
+    for (; I + Block <= Count; I += Block)
+      if (std::uint32_t At = FirstCandidate(Bytes + I, CrLf); At < Block) return I + At;
+    if (I == Count) return Count;
+    // The last block overlaps bytes already passed, so a candidate in it lies at I or later.
+    std::uint32_t At = FirstCandidate(Bytes + Count - Block, CrLf);
+    return At < Block ? Count - Block + At : Count;
+  }
+#endif
   if (CrLf) {
     while (I < Count && Bytes[I] != ByteLf && Bytes[I] != ByteCr && Bytes[I] != ByteEndOfInput) ++I;
   } else {
@@ -63,60 +101,94 @@ static std::uint32_t OrdinaryRun(const std::uint8_t* Bytes, std::uint32_t Count,
   return I;
 }
 
-std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_t Max) {
-  if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return 0;
-  if (Max <= 0) return 0;
+// The line read shared by ReadLineChunk and ReadLineText: moves the bytes of the current line
+// into Store until the line ends or Store is full. Store supplies Room(), the count it can
+// still take, and Put(Bytes, Count).
+template <class TStore> static void ReadLineInto(TConsoleText& Stream, TStore& Store) {
   const bool CrLf = Stream.TextFlags & CrLfFlag;
-  std::int32_t Count = 0;
   for (;;) {
     std::uint8_t Byte;
     if (Stream.BufferPos < Stream.BufferEnd) {
       // Copy the ordinary bytes in one go; only a line-end candidate needs a closer look.
       const std::uint8_t* Run = Stream.BufferData + Stream.BufferPos;
-      std::uint32_t Room = std::min<std::uint32_t>(Stream.BufferEnd - Stream.BufferPos,
-                                                   static_cast<std::uint32_t>(Max - Count));
+      std::uint32_t Room = std::min(Stream.BufferEnd - Stream.BufferPos, Store.Room());
       std::uint32_t N = OrdinaryRun(Run, Room, CrLf);
-      std::memcpy(Dest + Count, Run, N);
-      Count += static_cast<std::int32_t>(N);
+      Store.Put(Run, N);
       Stream.BufferPos += N;
-      if (Count == Max) return Count;
+      if (Store.Room() == 0) return;
       if (Stream.BufferPos == Stream.BufferEnd) continue;
       Byte = Stream.BufferData[Stream.BufferPos++];
     } else {
       TInputChar Next = NextInputChar(Stream);
-      if (Next.End) return Count;
+      if (Next.End) return;
       Byte = Next.Byte;
     }
     if (Byte == ByteLf) {
       --Stream.BufferPos;
-      return Count;
+      return;
     }
     if (Byte == ByteCr) {
       if (Stream.BufferPos < Stream.BufferEnd && Stream.BufferData[Stream.BufferPos] == ByteLf) {
         --Stream.BufferPos;
-        return Count;
+        return;
       }
       continue; // a lone CR is dropped
     }
     // Only a byte taken straight from the buffer can be a 26 here; it ends the line, consumed.
-    if (Byte == ByteEndOfInput && CrLf) return Count;
-    Dest[Count++] = Byte;
-    if (Count == Max) return Count;
+    if (Byte == ByteEndOfInput && CrLf) return;
+    Store.Put(&Byte, 1);
+    if (Store.Room() == 0) return;
   }
 }
 
+namespace {
+
+struct TChunkStore {
+  std::uint8_t* Dest;
+  std::uint32_t Max;
+  std::uint32_t Count = 0;
+  std::uint32_t Room() const { return Max - Count; }
+  void Put(const std::uint8_t* Bytes, std::uint32_t N) {
+    std::memcpy(Dest + Count, Bytes, N);
+    Count += N;
+  }
+};
+
+struct TStringStore {
+  std::string& Text;
+  static std::uint32_t Room() { return std::numeric_limits<std::uint32_t>::max(); }
+  void Put(const std::uint8_t* Bytes, std::uint32_t N) {
+    Text.append(reinterpret_cast<const char*>(Bytes), N);
+  }
+};
+
+} // namespace
+
+std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_t Max) {
+  if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return 0;
+  if (Max <= 0) return 0;
+  TChunkStore Store{Dest, static_cast<std::uint32_t>(Max)};
+  ReadLineInto(Stream, Store);
+  return static_cast<std::int32_t>(Store.Count);
+}
+
 void ReadLineText(TConsoleText& Stream, std::string& Text) {
-  constexpr std::int32_t ChunkSize = 255;
-  std::uint8_t Chunk[ChunkSize];
+  // The line is defined as read in chunks of 255 bytes, each a ReadLineChunk, until one comes
+  // back short. A chunk that stops because it is full has looked at nothing beyond its last
+  // byte, so the next one goes on exactly where a single read would: the text, the position
+  // and the reads of the handle are the same when the line goes straight into Text.
   Text.clear();
-  std::int32_t N;
-  do {
-    N = ReadLineChunk(Stream, Chunk, ChunkSize);
-    Text.append(reinterpret_cast<const char*>(Chunk), static_cast<std::size_t>(N));
-  } while (N == ChunkSize);
+  if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return;
+  TStringStore Store{Text};
+  ReadLineInto(Stream, Store);
 }
 
 void FinishInputLine(TConsoleText& Stream) {
+  // The usual case, the LF that a line read stopped in front of, without the one-byte read.
+  if (Stream.BufferPos < Stream.BufferEnd && Stream.BufferData[Stream.BufferPos] == ByteLf) {
+    ++Stream.BufferPos;
+    return;
+  }
   for (;;) {
     TInputChar Next = NextInputChar(Stream);
     if (Next.End || Next.Byte == ByteLf) return;
