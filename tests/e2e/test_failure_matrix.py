@@ -51,9 +51,12 @@ def run(program, stdin=b"", stdout=subprocess.PIPE, draws=None, close=(), limits
     if draws is not None:
         env["KVIZ_DRAWS"] = ",".join(map(str, draws))
     feed = stdin if isinstance(stdin, bytes) else None
+    # No preexec function without need: it is not safe while another thread runs. Python
+    # itself puts SIGPIPE and SIGXFSZ back to their defaults in the child.
+    setup = child_setup(close, limits) if close or limits else None
     proc = subprocess.run([program], input=feed, stdin=None if feed is not None else stdin,
                           stdout=stdout, stderr=subprocess.PIPE, env=env, timeout=timeout,
-                          preexec_fn=child_setup(close, limits))
+                          preexec_fn=setup, restore_signals=True)
     return proc
 
 
@@ -312,7 +315,7 @@ class HostileInput(MatrixCase):
             proc = run(KVIZ, stdin=zero, limits=((resource.RLIMIT_AS, 128 << 20),))
         self.assert_ends(proc, 1, report_re(b"EOutOfMemory", b"Out of memory.", KVIZ))
         # The question asked before the read was written out by the report.
-        self.assertRegex(proc.stdout, rb"\A[ -~]+(\r\n[ -~]+)*(\r\n|1/2\?)\Z")
+        self.assertRegex(proc.stdout, rb"\A([ -~]+\r\n)+(1/2\?)?\Z")
 
     def test_random_binary_input(self):
         rng = random.Random(20261206)
