@@ -4,8 +4,12 @@
 // buffer, the bytes the handle took and the pending code must match a reference model, and
 // until a failure the bytes taken plus the bytes held must be exactly the bytes emitted.
 //
-// Input layout: one byte for the stream and its device, then operations, each a byte (taken
-// modulo 10) and its arguments; see RunOperation.
+// Input layout: a set-up byte (bit 0: standard error instead of output; the rest modulo 6: a
+// console, disk file, pipe, unknown file type, missing handle, console), then operations,
+// each a byte taken modulo 10 and its arguments: 0 a string (length byte, bytes, width),
+// 1 a long string (pattern length, pattern, 2-byte length, width), 2 a byte, 3 an integer
+// (value, width), 4 a line break, 5 the statement's end, 6 a flush, 7 a close, 8 and 9 the
+// behaviour of a coming write call (fails, takes 1 to 64 bytes, takes none, takes all).
 #include <climits>
 #include <cstddef>
 #include <cstdint>

@@ -169,6 +169,7 @@ class ClosedPipe(MatrixCase):
         env = dict(os.environ, KVIZ_DRAWS="4")
         proc = subprocess.Popen([KVIZ_SCRIPTED], stdin=subprocess.PIPE, stdout=w,
                                 stderr=subprocess.PIPE, env=env, preexec_fn=child_setup())
+        self.addCleanup(proc.kill)
         os.close(w)
         try:
             proc.stdin.write(b"x\n\n")
