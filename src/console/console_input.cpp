@@ -107,22 +107,22 @@ using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
 template <class TStore> static void ReadLineInto(TConsoleText& Stream, TStore& Store) {
   const bool CrLf = Stream.TextFlags & CrLfFlag;
   for (;;) {
-    std::uint8_t Byte;
-    if (Stream.BufferPos < Stream.BufferEnd) {
-      // Copy the ordinary bytes in one go; only a line-end candidate needs a closer look.
-      const std::uint8_t* Run = Stream.BufferData + Stream.BufferPos;
-      std::uint32_t Room = std::min(Stream.BufferEnd - Stream.BufferPos, Store.Room());
-      std::uint32_t N = OrdinaryRun(Run, Room, CrLf);
-      Store.Put(Run, N);
-      Stream.BufferPos += N;
-      if (Store.Room() == 0) return;
-      if (Stream.BufferPos == Stream.BufferEnd) continue;
-      Byte = Stream.BufferData[Stream.BufferPos++];
-    } else {
-      TInputChar Next = NextInputChar(Stream);
-      if (Next.End) return;
-      Byte = Next.Byte;
+    if (Stream.BufferPos >= Stream.BufferEnd) {
+      // The one-byte read refills the buffer; its byte is put back for the run below to take,
+      // which treats it as the one-byte read's caller would. A 26 that opens the new load is
+      // the end indicator there, and stays unread.
+      if (NextInputChar(Stream).End) return;
+      --Stream.BufferPos;
     }
+    // Copy the ordinary bytes in one go; only a line-end candidate needs a closer look.
+    const std::uint8_t* Run = Stream.BufferData + Stream.BufferPos;
+    std::uint32_t Room = std::min(Stream.BufferEnd - Stream.BufferPos, Store.Room());
+    std::uint32_t N = OrdinaryRun(Run, Room, CrLf);
+    Store.Put(Run, N);
+    Stream.BufferPos += N;
+    if (Store.Room() == 0) return;
+    if (Stream.BufferPos == Stream.BufferEnd) continue;
+    std::uint8_t Byte = Stream.BufferData[Stream.BufferPos++];
     if (Byte == ByteLf) {
       --Stream.BufferPos;
       return;
@@ -134,7 +134,7 @@ template <class TStore> static void ReadLineInto(TConsoleText& Stream, TStore& S
       }
       continue; // a lone CR is dropped
     }
-    // Only a byte taken straight from the buffer can be a 26 here; it ends the line, consumed.
+    // A 26 met among the buffered bytes ends the line, consumed.
     if (Byte == ByteEndOfInput && CrLf) return;
     Store.Put(&Byte, 1);
     if (Store.Room() == 0) return;
@@ -172,15 +172,32 @@ std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_
   return static_cast<std::int32_t>(Store.Count);
 }
 
+// ReadLineText past its usual case.
+[[gnu::noinline]] static void ReadLineRest(TConsoleText& Stream, std::string& Text) {
+  if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return;
+  TStringStore Store{Text};
+  ReadLineInto(Stream, Store);
+}
+
 void ReadLineText(TConsoleText& Stream, std::string& Text) {
   // The line is defined as read in chunks of 255 bytes, each a ReadLineChunk, until one comes
   // back short. A chunk that stops because it is full has looked at nothing beyond its last
   // byte, so the next one goes on exactly where a single read would: the text, the position
   // and the reads of the handle are the same when the line goes straight into Text.
   Text.clear();
-  if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return;
-  TStringStore Store{Text};
-  ReadLineInto(Stream, Store);
+  // The usual case: the whole line and the LF after it are in the buffer (which also means
+  // that the stream is open for input).
+  if (Stream.BufferPos < Stream.BufferEnd) {
+    const std::uint8_t* Run = Stream.BufferData + Stream.BufferPos;
+    std::uint32_t Buffered = Stream.BufferEnd - Stream.BufferPos;
+    std::uint32_t N = OrdinaryRun(Run, Buffered, Stream.TextFlags & CrLfFlag);
+    if (N < Buffered && Run[N] == ByteLf) {
+      Text.append(reinterpret_cast<const char*>(Run), N);
+      Stream.BufferPos += N;
+      return;
+    }
+  }
+  ReadLineRest(Stream, Text);
 }
 
 void FinishInputLine(TConsoleText& Stream) {
