@@ -33,11 +33,11 @@ std::int32_t DrainOutputBuffer(TConsoleText& Stream) {
   return static_cast<std::int32_t>(Code);
 }
 
-TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count) {
-  assert(Count >= 0);
+// EmitBytes past its usual case: the stream still to be prepared, or the buffer filling up.
+[[gnu::noinline]] static TConsoleText& EmitBytesFilling(TConsoleText& Stream, const void* Bytes,
+                                                        std::uint32_t Left) {
   if (Stream.OpenMode != ModeOutput && !PrepareOutput(Stream)) return Stream;
   const auto* Next = static_cast<const std::uint8_t*>(Bytes);
-  auto Left = static_cast<std::uint32_t>(Count);
   for (;;) {
     std::uint32_t Room = Stream.BufferSize - Stream.BufferPos;
     if (Room > Left) {
@@ -52,6 +52,25 @@ TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Co
     Left -= Room;
     if (RunHandler(Stream, &TConsoleText::TransferHandler) != 0) return Stream;
   }
+}
+
+// The usual case of EmitBytes, inlined into every item write: an open stream whose buffer
+// takes the bytes without becoming full.
+[[gnu::always_inline]] static inline void PutBytes(TConsoleText& Stream, const void* Bytes,
+                                                   std::uint32_t Left) {
+  if (Stream.OpenMode == ModeOutput && Stream.BufferSize - Stream.BufferPos > Left) [[likely]] {
+    std::copy_n(static_cast<const std::uint8_t*>(Bytes), Left,
+                Stream.BufferData + Stream.BufferPos);
+    Stream.BufferPos += Left;
+    return;
+  }
+  EmitBytesFilling(Stream, Bytes, Left);
+}
+
+TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count) {
+  assert(Count >= 0);
+  PutBytes(Stream, Bytes, static_cast<std::uint32_t>(Count));
+  return Stream;
 }
 
 TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count) {
@@ -93,7 +112,8 @@ TDecimalText FormatDecimal(std::int32_t Value) {
 TConsoleText& EmitInteger(TConsoleText& Stream, std::int32_t Value, std::int32_t Width) {
   TDecimalText Text = FormatDecimal(Value);
   if (Width > Text.Length) EmitBlanks(Stream, Width - Text.Length);
-  return EmitBytes(Stream, Text.Bytes, Text.Length);
+  PutBytes(Stream, Text.Bytes, Text.Length);
+  return Stream;
 }
 
 TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32_t Width) {
@@ -102,16 +122,17 @@ TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32
   auto Length = static_cast<std::int32_t>(Text.size());
   // Tested first so that a very negative width cannot overflow the subtraction.
   if (Width > Length) EmitBlanks(Stream, Width - Length);
-  return EmitBytes(Stream, Text.data(), Length);
+  PutBytes(Stream, Text.data(), static_cast<std::uint32_t>(Length));
+  return Stream;
 }
 
 TConsoleText& EmitLineBreak(TConsoleText& Stream) {
   // Prepare first, so that the flag read below holds its prepared value.
   if (Stream.OpenMode != ModeOutput) PrepareOutput(Stream);
   if (Stream.TextFlags & CrLfFlag)
-    EmitBytes(Stream, "\r\n", 2);
+    PutBytes(Stream, "\r\n", 2);
   else
-    EmitBytes(Stream, "\n", 1);
+    PutBytes(Stream, "\n", 1);
   EndWriteStatement(Stream);
   return Stream;
 }
@@ -123,6 +144,8 @@ static std::int32_t FinishStatement(TConsoleText& Stream, THandlerSlot TConsoleT
     return 0;
   case ModeOutput:
   case ModeInOut:
+    // Most statements on a file or pipe end here, with nothing to run.
+    if (Stream.*Slot == NoOpHandler) return 0;
     return RunHandler(Stream, Slot);
   default:
     // Not open: nothing to do for the standard streams, which open on their first write.
