@@ -6,8 +6,10 @@
 //   control byte c < 0xF0: a load of (c % 128) + 1 bytes, which follow
 //   0xF0 to 0xF7: end of input (0 bytes read)
 //   0xF8 to 0xFE: a failed read, with the code ReadErrorCodes[c - 0xF8]
-//   operations, one byte each, taken modulo 3: 0 line read then skip (an answer), 1 skip alone
-//   (a wait for Enter), 2 line read alone. Without them, answers until the script is used up.
+//   operations, one byte b each, taken modulo 4: 0 line read then skip (an answer), 1 skip
+//   alone (a wait for Enter), 2 line read alone, 3 one ReadLineChunk of at most (b >> 2) - 1
+//   bytes. Without them, answers until the script is used up.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -21,7 +23,7 @@ namespace {
 // 109 is the broken pipe, which counts as the end of input.
 constexpr std::uint32_t ReadErrorCodes[] = {5, 6, 109, 1117, 31, 87, 109};
 
-enum TOp { Answer, Skip, LineOnly };
+enum TOp { Answer, Skip, LineOnly, Chunk };
 
 // The rules, stated one byte at a time over the loads themselves: Unread is what the stream
 // holds of the current load, and a load is fetched only when nothing is held.
@@ -33,8 +35,10 @@ public:
   std::int32_t Pending = 0;
   std::size_t LoadsTaken = 0;
 
-  std::string ReadLine() {
+  // The rest of the line, or at most Limit bytes of it.
+  std::string ReadLine(std::size_t Limit = SIZE_MAX) {
     std::string Line;
+    if (Limit == 0) return Line;
     for (;;) {
       if (Unread.empty()) {
         if (!Fetch()) return Line;        // failure, or end of input with its marker left unread
@@ -50,6 +54,7 @@ public:
       Unread.erase(0, 1);
       if (Byte == 26) return Line; // a 26 already held ends the line and is used up
       Line += Byte;
+      if (Line.size() == Limit) return Line; // nothing beyond is looked at
     }
   }
 
@@ -126,9 +131,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
     Script.push_back(std::move(Load));
   }
-  std::vector<TOp> Ops;
+  std::vector<std::uint8_t> Ops;
   if (I < Size) {
-    for (++I; I < Size && Ops.size() < 256; ++I) Ops.push_back(static_cast<TOp>(Data[I] % 3));
+    for (++I; I < Size && Ops.size() < 256; ++I) Ops.push_back(Data[I]);
   } else {
     Ops.assign(Script.size() + 2, Answer);
   }
@@ -137,13 +142,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   FuzzHost.Loads = Script;
   TLineModel Model(Script);
 
-  for (TOp Op : Ops) {
-    if (Op != Skip) {
+  for (std::uint8_t OpByte : Ops) {
+    const TOp Op = static_cast<TOp>(OpByte % 4);
+    if (Op == Chunk) {
+      const std::int32_t Max = (OpByte >> 2) - 1;
+      std::uint8_t Dest[64];
+      std::int32_t N = ReadLineChunk(StdInText, Dest, Max);
+      FUZZ_CHECK(N >= 0 && N <= std::max(Max, 0));
+      const std::string Expected = Model.ReadLine(static_cast<std::size_t>(std::max(Max, 0)));
+      FUZZ_CHECK(std::string(reinterpret_cast<const char*>(Dest), N) == Expected);
+    }
+    if (Op == Answer || Op == LineOnly) {
       std::string Line;
       ReadLineText(StdInText, Line);
       FUZZ_CHECK(Line == Model.ReadLine());
     }
-    if (Op != LineOnly) {
+    if (Op == Answer || Op == Skip) {
       FinishInputLine(StdInText);
       Model.SkipLine();
     }
