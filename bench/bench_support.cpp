@@ -62,13 +62,11 @@ int RunComparedBenchmarks(int Argc, char** Argv, const std::map<std::string, dou
   std::string Repetitions = "--benchmark_repetitions=9";
   std::string Interleave = "--benchmark_enable_random_interleaving=true";
   std::string AggregatesOnly = "--benchmark_report_aggregates_only=true";
-  if (!HasOption(Argc, Argv, "--benchmark_repetitions")) {
-    Args.push_back(Repetitions.data());
-    if (!HasOption(Argc, Argv, "--benchmark_enable_random_interleaving"))
-      Args.push_back(Interleave.data());
-    if (!HasOption(Argc, Argv, "--benchmark_report_aggregates_only"))
-      Args.push_back(AggregatesOnly.data());
-  }
+  if (!HasOption(Argc, Argv, "--benchmark_repetitions")) Args.push_back(Repetitions.data());
+  if (!HasOption(Argc, Argv, "--benchmark_enable_random_interleaving"))
+    Args.push_back(Interleave.data());
+  if (!HasOption(Argc, Argv, "--benchmark_report_aggregates_only"))
+    Args.push_back(AggregatesOnly.data());
   int Count = static_cast<int>(Args.size());
   Args.push_back(nullptr);
   benchmark::Initialize(&Count, Args.data());
