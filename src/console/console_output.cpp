@@ -3,8 +3,6 @@
 // Blanks and decimal digits are produced without allocating.
 #include <algorithm>
 #include <cassert>
-#include <cstring>
-#include <type_traits>
 
 #include "console_text.h"
 
@@ -56,62 +54,26 @@ std::int32_t DrainOutputBuffer(TConsoleText& Stream) {
   }
 }
 
-// Copies Count bytes without a call for the short texts that most writes are: moves of a
-// fixed size, overlapping where Count is not a multiple, touch only the bytes [0, Count).
-[[gnu::always_inline]] static inline void CopyBytes(std::uint8_t* Dest, const std::uint8_t* Source,
-                                                    std::uint32_t Count) {
-  auto Move = [&](std::uint32_t At, auto Size) {
-    std::memcpy(Dest + At, Source + At, decltype(Size)::value);
-  };
-  using T16 = std::integral_constant<std::size_t, 16>;
-  using T8 = std::integral_constant<std::size_t, 8>;
-  using T4 = std::integral_constant<std::size_t, 4>;
-  if (Count > 64) {
-    std::memcpy(Dest, Source, Count);
-  } else if (Count > 32) {
-    Move(0, T16{});
-    Move(16, T16{});
-    Move(Count - 32, T16{});
-    Move(Count - 16, T16{});
-  } else if (Count >= 16) {
-    Move(0, T16{});
-    Move(Count - 16, T16{});
-  } else if (Count >= 8) {
-    Move(0, T8{});
-    Move(Count - 8, T8{});
-  } else if (Count >= 4) {
-    Move(0, T4{});
-    Move(Count - 4, T4{});
-  } else if (Count > 0) {
-    Dest[0] = Source[0];
-    Dest[Count / 2] = Source[Count / 2];
-    Dest[Count - 1] = Source[Count - 1];
-  }
-}
-
 // The usual case of EmitBytes, inlined into every item write: an open stream whose buffer
 // takes the bytes without becoming full.
 [[gnu::always_inline]] static inline void PutBytes(TConsoleText& Stream, const void* Bytes,
                                                    std::uint32_t Left) {
   if (Stream.OpenMode == ModeOutput && Stream.BufferSize - Stream.BufferPos > Left) [[likely]] {
-    CopyBytes(Stream.BufferData + Stream.BufferPos, static_cast<const std::uint8_t*>(Bytes), Left);
+    std::copy_n(static_cast<const std::uint8_t*>(Bytes), Left,
+                Stream.BufferData + Stream.BufferPos);
     Stream.BufferPos += Left;
     return;
   }
   EmitBytesFilling(Stream, Bytes, Left);
 }
 
-// Not inlined: the fixed-size moves of the copy must not meet a source the compiler knows to
-// be small, such as the decimal text of an integer.
-[[gnu::noinline]] TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes,
-                                          std::int32_t Count) {
+TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count) {
   assert(Count >= 0);
   PutBytes(Stream, Bytes, static_cast<std::uint32_t>(Count));
   return Stream;
 }
 
-// Not inlined: widths are rare, and the item writes stay small without them.
-[[gnu::noinline]] TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count) {
+TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count) {
   while (Count > BlankBlockSize) {
     EmitBytes(Stream, BlankBlock, BlankBlockSize);
     Count -= BlankBlockSize;
@@ -150,7 +112,8 @@ TDecimalText FormatDecimal(std::int32_t Value) {
 TConsoleText& EmitInteger(TConsoleText& Stream, std::int32_t Value, std::int32_t Width) {
   TDecimalText Text = FormatDecimal(Value);
   if (Width > Text.Length) EmitBlanks(Stream, Width - Text.Length);
-  return EmitBytes(Stream, Text.Bytes, Text.Length);
+  PutBytes(Stream, Text.Bytes, Text.Length);
+  return Stream;
 }
 
 TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32_t Width) {
