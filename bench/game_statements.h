@@ -7,15 +7,7 @@
 
 // One question (1 to 12) as AskQuestion writes it, then the verdict of a correct answer.
 inline void EmitQuestionAndVerdict(int K) {
-  const TQuestion& Question = QuestionBank[K - 1];
-  for (std::size_t I = 0; I < Question.Lines.size(); ++I) {
-    EmitString(StdOutText, Question.Lines[I], 0);
-    if (Question.EndsInPrompt && I + 1 == Question.Lines.size())
-      EndWriteStatement(StdOutText);
-    else
-      EmitLineBreak(StdOutText);
-    CheckIo();
-  }
+  PrintQuestion(K);
   EmitString(StdOutText, "Tacan odgovor.", 0);
   EmitLineBreak(StdOutText);
   CheckIo();

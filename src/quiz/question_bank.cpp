@@ -36,7 +36,7 @@ const TQuestion QuestionBank[QuestionCount] = {
     {Lines10, false, "2"},     {Lines11, false, "1"},      {Lines12, false, "2"},
 };
 
-void AskQuestion(int K) {
+void PrintQuestion(int K) {
   const TQuestion& Question = QuestionBank[K - 1];
   for (std::size_t I = 0; I < Question.Lines.size(); ++I) {
     EmitString(StdOutText, Question.Lines[I], 0);
@@ -46,6 +46,10 @@ void AskQuestion(int K) {
       EmitLineBreak(StdOutText);
     CheckIo();
   }
-  ExpectedAnswer = Question.Answer;
+}
+
+void AskQuestion(int K) {
+  PrintQuestion(K);
+  ExpectedAnswer = QuestionBank[K - 1].Answer;
   CheckAnswer();
 }

@@ -25,6 +25,8 @@ struct TQuestion {
 inline constexpr int QuestionCount = 12;
 extern const TQuestion QuestionBank[QuestionCount];
 
+// The question's statements alone; AskQuestion then has the answer read and judged.
+void PrintQuestion(int K);
 void AskQuestion(int K);
 void CheckAnswer();
 void ReleaseAnswerStrings();
