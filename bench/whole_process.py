@@ -69,7 +69,7 @@ class Bench:
         self.scratch = tempfile.mkdtemp(prefix="kviz-bench-")
         self.env = dict(os.environ, KVIZ_DRAWS=DRAWS)
         self.kviz = os.path.join(build, "kviz")
-        self.game_prog = os.path.join(build, "bench", "kviz_bench_game")
+        self.game_prog = os.path.join(build, "kviz_scripted")
         self.game_floor = os.path.join(build, "bench", "game_floor")
         self.startup_floor = os.path.join(build, "bench", "startup_floor")
         self.peak_rss = os.path.join(build, "bench", "peak_rss")
