@@ -217,26 +217,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   std::uint8_t Setup = In.Byte();
   TConsoleText& Stream = Setup & 1 ? StdErrText : StdOutText;
   const int Handle = Setup & 1 ? 2 : 1;
-  switch ((Setup >> 1) % 6) {
-  case 0:
-    FuzzHost.FileType[Handle] = FileTypeChar;
-    break;
-  case 1:
-    FuzzHost.FileType[Handle] = FileTypeDisk;
-    break;
-  case 2:
-    FuzzHost.FileType[Handle] = FileTypePipe;
-    break;
-  case 3:
-    FuzzHost.FileType[Handle] = FileTypeUnknown;
-    break;
-  case 4:
+  // Choices 0 to 3 are the file types, 4 a missing handle, 5 a console again.
+  constexpr std::uint32_t Types[] = {FileTypeChar, FileTypeDisk, FileTypePipe, FileTypeUnknown};
+  const unsigned Choice = (Setup >> 1) % 6;
+  if (Choice == 4)
     FuzzHost.HandleMissing[Handle] = true;
-    break;
-  default:
-    FuzzHost.FileType[Handle] = FileTypeChar;
-    break;
-  }
+  else
+    FuzzHost.FileType[Handle] = Choice < 4 ? Types[Choice] : FileTypeChar;
   Model.Console = FuzzHost.FileType[Handle] == FileTypeChar;
   Model.Broken = FuzzHost.HandleMissing[Handle] || FuzzHost.FileType[Handle] == FileTypeUnknown;
 
@@ -245,6 +232,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   bool WholeSoFar = true; // no failure yet
   bool Flushed = false;   // a write-out other than a full buffer has happened
   int Ops = 0;
+  // An item right-aligned in a field: the model and the record of what was emitted follow it.
+  auto Field = [&](const std::string& Text, std::int32_t W) {
+    Model.Text(Text, W);
+    if (W > static_cast<std::int64_t>(Text.size())) Emitted.append(W - Text.size(), ' ');
+    Emitted += Text;
+  };
 
   while (In.More() && Ops++ < 400) {
     FuzzHost.TakenBeforeFailure = TFuzzPlatform::NoFailure;
@@ -253,9 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       std::string Text = In.Text(In.Byte());
       std::int32_t W = Width(In, Text.size());
       EmitString(Stream, Text, W);
-      Model.Text(Text, W);
-      if (W > static_cast<std::int64_t>(Text.size())) Emitted.append(W - Text.size(), ' ');
-      Emitted += Text;
+      Field(Text, W);
       break;
     }
     case 1: {
@@ -266,9 +257,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       while (!Pattern.empty() && Text.size() < Length) Text += Pattern;
       std::int32_t W = Width(In, Text.size());
       EmitString(Stream, Text, W);
-      Model.Text(Text, W);
-      if (W > static_cast<std::int64_t>(Text.size())) Emitted.append(W - Text.size(), ' ');
-      Emitted += Text;
+      Field(Text, W);
       break;
     }
     case 2: {
@@ -283,9 +272,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       std::string Digits = std::to_string(V);
       std::int32_t W = Width(In, Digits.size());
       EmitInteger(Stream, V, W);
-      Model.Text(Digits, W);
-      if (W > static_cast<std::int64_t>(Digits.size())) Emitted.append(W - Digits.size(), ' ');
-      Emitted += Digits;
+      Field(Digits, W);
       break;
     }
     case 4:
