@@ -1,21 +1,33 @@
-// kviz with a scripted clock, for tests and benchmarks that need to know the questions in
-// advance: the host platform serves everything except the counter, which yields, draw by
-// draw, the question numbers listed in KVIZ_DRAWS (for example "4,2,0,12"), cycling through
-// the list. Without the variable it behaves as kviz does.
+// The game with a scripted clock, for tests and benchmarks that must know the questions in
+// advance: KVIZ_DRAWS (for example "4,2,0,12") lists what the draws give, in turn and over
+// again. The host platform serves everything else; without the variable this is kviz.
 #include <cstdlib>
-#include <string>
 #include <vector>
 
-#include "draws.h"
 #include "quiz/quiz.h"
 
 namespace {
 
+// The counter whose reseed makes the next draw below 13 give Draw: the smallest state with that
+// draw, stepped back through the generator (the multiplier's inverse by Newton's iteration).
+std::int64_t CounterForDraw(std::uint32_t Draw) {
+  auto State = static_cast<std::uint32_t>(((std::uint64_t{Draw} << 32) + 12) / 13);
+  std::uint32_t Inverse = 1;
+  for (int I = 0; I < 5; ++I) Inverse *= 2 - 0x08088405u * Inverse;
+  return (State - 1u) * Inverse;
+}
+
 class TScriptedClock final : public TPlatform {
 public:
-  TScriptedClock(TPlatform& Host, std::vector<std::int64_t> Counts)
-      : Host(Host), Counts(std::move(Counts)) {}
-  THandle GetStdHandle(std::int32_t Which) override { return Host.GetStdHandle(Which); }
+  TPlatform& Host = *Platform;
+  std::vector<std::int64_t> Counts;
+  std::size_t Next = 0;
+
+  bool QueryPerformanceCounter(std::int64_t& Count) override {
+    Count = Counts[Next++ % Counts.size()];
+    return true;
+  }
+  THandle GetStdHandle(std::int32_t W) override { return Host.GetStdHandle(W); }
   std::uint32_t GetFileType(THandle H) override { return Host.GetFileType(H); }
   bool ReadFile(THandle H, void* B, std::uint32_t C, std::uint32_t& R) override {
     return Host.ReadFile(H, B, C, R);
@@ -25,39 +37,24 @@ public:
   }
   bool CloseHandle(THandle H) override { return Host.CloseHandle(H); }
   std::uint32_t GetLastError() override { return Host.GetLastError(); }
-  bool QueryPerformanceCounter(std::int64_t& Count) override {
-    Count = Counts[Next];
-    Next = (Next + 1) % Counts.size();
-    return true;
-  }
   std::uint32_t GetTickCount() override { return Host.GetTickCount(); }
   TModuleInfo FindModule(const void* A) override { return Host.FindModule(A); }
   void AnsiToOem(char* T, std::uint32_t L) override { Host.AnsiToOem(T, L); }
   void ShowMessage(const char* C, const char* T) override { Host.ShowMessage(C, T); }
   void PrepareProcess(TFaultHandler F) override { Host.PrepareProcess(F); }
   void ExitProcess(std::uint32_t Code) override { Host.ExitProcess(Code); }
-
-private:
-  TPlatform& Host;
-  std::vector<std::int64_t> Counts;
-  std::size_t Next = 0;
-};
+} Clock;
 
 } // namespace
 
 int main() {
-  const char* Draws = std::getenv("KVIZ_DRAWS");
-  if (Draws != nullptr && *Draws != 0) {
-    std::vector<std::int64_t> Counts;
-    for (const char* P = Draws; *P != 0;) {
-      char* End;
-      unsigned long Draw = std::strtoul(P, &End, 10);
-      if (End == P || Draw > 12) return 2;
-      Counts.push_back(CounterForDraw(static_cast<std::uint32_t>(Draw)));
-      P = *End == ',' ? End + 1 : End;
-    }
-    static TScriptedClock Clock(*Platform, std::move(Counts));
-    Platform = &Clock;
+  for (const char* P = std::getenv("KVIZ_DRAWS"); P != nullptr && *P != 0; P += *P == ',') {
+    char* End;
+    unsigned long Draw = std::strtoul(P, &End, 10);
+    if (End == P || Draw > 12) return 2;
+    Clock.Counts.push_back(CounterForDraw(static_cast<std::uint32_t>(Draw)));
+    P = End;
   }
+  if (!Clock.Counts.empty()) Platform = &Clock;
   QuizMain();
 }

@@ -1,83 +1,68 @@
-// Test helper for the Windows build: runs a program with its standard input and output on
-// Windows anonymous pipes, which a parent in the unix world cannot hand it under wine.
-// Usage: pipe_run.exe [--closed-output] PROGRAM < input > output; exits with PROGRAM's code.
+// Runs a program with its standard input on a Windows anonymous pipe, which a unix parent cannot
+// hand it under wine. Usage: pipe_run.exe [-o | -c] PROGRAM [ARGUMENTS]; -o passes its output
+// through a Windows pipe too, -c gives it a Windows pipe that nobody reads. Exits with its code.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 
-#include <cstring>
+#include <initializer_list>
 #include <string>
 
-namespace {
+// Copies From to To until From ends (a pipe whose writers are gone fails with ERROR_BROKEN_PIPE)
+// or To fails (its reader is gone), then closes To when asked: the end of input reaches the
+// program that way.
+struct TCopy {
+  HANDLE From, To;
+  bool CloseTo;
+};
 
-[[noreturn]] void Fail(const char* What) {
-  std::string Text = std::string("pipe_run: ") + What + " failed with error " +
-                     std::to_string(GetLastError()) + "\r\n";
-  DWORD Done;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), Text.data(), static_cast<DWORD>(Text.size()), &Done,
-            nullptr);
-  ExitProcess(250);
-}
-
-std::string ReadAll(HANDLE From) {
-  std::string Bytes;
+static DWORD WINAPI Copy(void* Argument) {
+  auto* Job = static_cast<TCopy*>(Argument);
   char Chunk[4096];
-  DWORD Read;
-  // A pipe whose writers are gone fails with ERROR_BROKEN_PIPE; a file gives 0 bytes.
-  while (ReadFile(From, Chunk, sizeof Chunk, &Read, nullptr) && Read > 0) Bytes.append(Chunk, Read);
-  return Bytes;
-}
-
-void WriteAll(HANDLE To, const std::string& Bytes) {
-  std::size_t Pos = 0;
-  while (Pos < Bytes.size()) {
-    DWORD Done = 0;
-    if (!WriteFile(To, Bytes.data() + Pos, static_cast<DWORD>(Bytes.size() - Pos), &Done, nullptr))
-      Fail("WriteFile");
-    Pos += Done;
+  DWORD Read, Done;
+  while (ReadFile(Job->From, Chunk, sizeof Chunk, &Read, nullptr) && Read > 0 &&
+         WriteFile(Job->To, Chunk, Read, &Done, nullptr)) {
   }
+  if (Job->CloseTo) CloseHandle(Job->To);
+  return 0;
 }
-
-} // namespace
 
 int main(int Count, char** Arguments) {
-  bool ClosedOutput = Count == 3 && std::strcmp(Arguments[1], "--closed-output") == 0;
-  if (Count != 2 && !ClosedOutput) Fail("usage: pipe_run [--closed-output] PROGRAM; it");
-  std::string Input = ReadAll(GetStdHandle(STD_INPUT_HANDLE));
+  int First = 1;
+  char Mode = Count > 1 && Arguments[1][0] == '-' ? Arguments[First++][1] : 0;
+  HANDLE InRead, InWrite, OutRead = nullptr, OutWrite = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (First >= Count || !CreatePipe(&InRead, &InWrite, nullptr, 0) ||
+      (Mode != 0 && !CreatePipe(&OutRead, &OutWrite, nullptr, 0)))
+    return 250;
+  // Nobody will ever read: the program's first write-out meets a pipe without reader.
+  if (Mode == 'c') CloseHandle(OutRead);
+  for (HANDLE Inherited : {InRead, OutWrite, GetStdHandle(STD_ERROR_HANDLE)})
+    SetHandleInformation(Inherited, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 
-  HANDLE InRead, InWrite, OutRead, OutWrite;
-  if (!CreatePipe(&InRead, &InWrite, nullptr, 0) || !CreatePipe(&OutRead, &OutWrite, nullptr, 0))
-    Fail("CreatePipe");
-  // Only the child's ends are inherited.
-  SetHandleInformation(InRead, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-  SetHandleInformation(OutWrite, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-  HANDLE ErrorHandle = GetStdHandle(STD_ERROR_HANDLE);
-  SetHandleInformation(ErrorHandle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-  // Nobody will ever read: the child's first write meets a pipe without reader.
-  if (ClosedOutput) CloseHandle(OutRead);
-
+  std::string CommandLine;
+  for (int I = First; I < Count; ++I) CommandLine += std::string(" \"") + Arguments[I] + "\"";
   STARTUPINFOA Startup{};
   Startup.cb = sizeof Startup;
   Startup.dwFlags = STARTF_USESTDHANDLES;
   Startup.hStdInput = InRead;
   Startup.hStdOutput = OutWrite;
-  Startup.hStdError = ErrorHandle;
-  std::string CommandLine = std::string("\"") + Arguments[Count - 1] + "\"";
+  Startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION Process{};
-  if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+  if (!CreateProcessA(nullptr, CommandLine.data() + 1, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                       &Startup, &Process))
-    Fail("CreateProcessA");
+    return 251;
   CloseHandle(InRead);
-  CloseHandle(OutWrite);
+  if (Mode != 0) CloseHandle(OutWrite);
 
-  // The inputs of the tests fit in the pipe's buffer, so this cannot wait on the child.
-  WriteAll(InWrite, Input);
-  CloseHandle(InWrite);
-  if (!ClosedOutput) WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), ReadAll(OutRead));
-
+  // Input goes in on a thread of its own while the output comes out here, so that neither
+  // side can wait on the other with a full pipe.
+  TCopy Input{GetStdHandle(STD_INPUT_HANDLE), InWrite, true};
+  CloseHandle(CreateThread(nullptr, 0, Copy, &Input, 0, nullptr));
+  TCopy Output{OutRead, GetStdHandle(STD_OUTPUT_HANDLE), false};
+  if (Mode == 'o') Copy(&Output);
   WaitForSingleObject(Process.hProcess, INFINITE);
-  DWORD Code = 250;
+  DWORD Code = 252;
   GetExitCodeProcess(Process.hProcess, &Code);
   return static_cast<int>(Code);
 }

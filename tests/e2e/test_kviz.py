@@ -1,0 +1,354 @@
+# The game end to end: one table of runs of the real programs over pipes, files, devices,
+# closed handles and limits, each checked for its exit code, every output byte and the report;
+# then the Windows image and the player on a raw terminal.
+import itertools
+import os
+import pty
+import re
+import resource
+import select
+import shutil
+import subprocess
+import threading
+import time
+import tty
+
+import pytest
+
+from conftest import FLAVOUR, SANITIZED, program, prefix
+
+# The twelve questions as the player sees them ("\n" stands for CR LF), and their answers.
+QUESTIONS = {
+    1: (b"Kako se zove programski jezik u kome je ova igra napisana? \n", b"paskal"),
+    2: (b"Koji tip varijabli ima samo cjelobrojne vrijednosti?\n", b"integer"),
+    3: (b"DIV u integeru oznacava:\n1) Podjeli dva broja a ostatak zanemari.\n"
+        b"2) Podjeli dva broja a ispisi ostatak.\n1/2?", b"1"),
+    4: (b"Koji tip varijabli korisimo za rad sa realnim brojevima?\n", b"real"),
+    5: (b"Koju naredbu korisimo za korjenovanje izraza?\n", b"sqrt"),
+    6: (b"Koji tip varijabli ima samo 2 stanja (TRUE i FALSE)?\n", b"boolean"),
+    7: (b"Varijablom tipa CHAR mozemo da zapamtimo svaki unos sa tastature\n"
+        b"u duzini od jednog znaka.\n1) Da.\n2) Ne.\n", b"1"),
+    8: (b"Da li u INTEGERU mozemo da koristimo znak za djeljenje (/)?\n1) Da.\n2) Ne.\n", b"2"),
+    9: (b"Program napisan u Paskalu se:\n1) Kompajlira.\n2) Interpretira.\n", b"1"),
+    10: (b'U izrazu s:=1000*1000, varijabla "s" mora biti iz skupa:\n1) Integer.\n2) Real.\n',
+         b"2"),
+    11: (b"Svaka procedure moze da zamjeni funkciju.\n1) Da.\n2) Ne.\n", b"1"),
+    12: (b'Funkcija moze sadrzavati naredbu "write" i "raed"?\n1) Da.\n2) Ne.\n', b"2"),
+}
+READ = None  # a step where the game reads a line
+
+
+def game(draws, answers):
+    """The game's console statements in order, READ where it reads a line. Draws repeat; once
+    the answers are used up, the input is at its end and gives empty lines."""
+    steps, right = [], 0
+    asked = (k for k in itertools.cycle(draws) if k)
+    for answer in [*answers, b""]:
+        text, expected = QUESTIONS[next(asked)]
+        steps += [line.replace(b"\n", b"\r\n") for line in re.findall(rb"[^\n]*\n|.+", text)]
+        steps.append(READ)
+        if answer != expected:
+            return steps + [b"Pogresan odgovor, tacan odgovor je " + expected + b".\r\n",
+                            b"Broj netacnih odgovora: ", b"1", READ, b"Broj tacnih odgovora: ",
+                            b"%d" % right, b"\r\n", b'Pritisni "Enter" za izlaz!\r\n', READ]
+        steps += [b"Tacan odgovor.\r\n", READ]
+        right += 1
+
+
+def output(steps):
+    return b"".join(s for s in steps if s is not READ)
+
+
+def typed(answers, end=b"\r\n"):
+    """The answers, each followed by an Enter to go on; the last by the two that end the game."""
+    return b"".join(a + end * 2 for a in answers[:-1]) + answers[-1] + end * 3
+
+
+def asked(k):
+    return output(game([k], [])).split(b"Pogresan")[0]
+
+
+class File(bytes):
+    """Input given as a regular file."""
+
+
+class Slow(list):
+    """Input lines written one by one, with pauses, into a non-blocking pipe."""
+
+
+ALL = [QUESTIONS[k][1] for k in range(1, 13)]
+LONG_DRAWS, LONG_ANSWERS = [4, 4, 4, 4, 2], [b"real"] * 4 + [b"x"]
+LONG = len(output(game(LONG_DRAWS, LONG_ANSWERS)))
+MIXED = dict(draws=[4, 2, 0, 3, 7, 9], answers=[b"real", b"integer", b"1", b"1", b"2"])
+FAULT = rb"held\r\nRuntime error %d at [0-9A-F]{8}\x00\r\n"
+
+
+def row(name, on="L", **fields):
+    """One run: `on` names the flavours (Linux, Wine, Valgrind) that take it. Fields: program,
+    args, draws, answers, stdin, stdout ('pipe', 'file', 'null', 'full', 'closed', 'readonly',
+    'noreader', 'leaves'), stderr, fsize, memory, writes, inject; expected code, report, out."""
+    return pytest.param(fields, id=name, marks=() if FLAVOUR[0].upper() in on else
+                        pytest.mark.skip(reason="not run on " + FLAVOUR))
+
+
+ROWS = [
+    # Whole games, byte for byte: every question, the line ends, the waits for Enter.
+    row("every question, then a wrong answer of 706 bytes", "LWV", draws=[*range(1, 13), 1],
+        answers=[*ALL, b"paskal" + b"a" * 700]),
+    row("LF ends, text typed in the waits is not judged", "LW", draws=[4, 3, 0, 6, 12],
+        stdin=b"real\nignored\n1\n\nboolean\n\n2.\nreal\n1\n", answers=[b"real", b"1",
+                                                                   b"boolean", b"2."]),
+    row("lone CR dropped, trailing blank wrong", "LW", draws=[4, 2, 0, 3, 7, 9],
+        stdin=b"re\ral\r\n\r\ninteger\r\n\r\n1\r\n\r\n1\r\n\r\n1 \r\n\r\n\r\n",
+        answers=[b"real", b"integer", b"1", b"1", b"1 "]),
+    row("byte 26 ends the answer and every wait after it", "LW", draws=[4, 2],
+        stdin=b"real\r\n\x1arest\r\n\r\n", answers=[b"real"]),
+    row("input ends inside the answer", "LW", draws=[4], stdin=b"real", answers=[b"real"]),
+    row("empty input file: a drawn question", "LWV", stdin=File(), args=["--help", "-v"]),
+    row("empty input pipe: a drawn question", "LW", stdin=b""),
+    row("NUL and high bytes are ordinary", "LW", draws=[4, 4],
+        stdin=b"real\n\x00\xff\x8a\x8d\r\nreal\x00\n\n\n", answers=[b"real", b"real\x00"]),
+    row("a 100 MiB answer line", draws=[4, 4], answers=[b"real", b"real" * (25 << 20)]),
+    row("slow writer, non-blocking pipe, interrupted wait", draws=[4, 4],
+        stdin=Slow([b"real\n", b"\n", b"x\n", b"\n", b"\n"]), answers=[b"real", b"x"],
+        inject=["poll:error=EINTR:when=1"]),
+    row("every other read and write interrupted", stdout="file", draws=[4],
+        stdin=File(typed([b"real"] * 30 + [b"x"], b"\n")), answers=[b"real"] * 30 + [b"x"],
+        inject=["read:error=EINTR:when={read0}+2", "write:error=EINTR:when={write1}+2"]),
+    # When the bytes reach the handle.
+    row("to a file: 128-byte pieces, the rest at the end", "LW", stdout="file", **MIXED,
+        writes="pieces"),
+    row("to a pipe: 128-byte pieces, the rest at the end", stdout="pipe", **MIXED,
+        writes="pieces"),
+    row("to /dev/null: each statement as it ends", "LW", stdout="null", **MIXED,
+        writes="statements"),
+    # Broken handles and limits: one report, exit code 1, no byte written before it lost.
+    row("stdout closed", stdout="closed", code=1, report=b"I/O error 105."),
+    row("stdin closed", stdin="closed", draws=[4], stdout="file", out=asked(4), code=1,
+        report=b"I/O error 104."),
+    row("stdin a directory", "LV", stdin="dir", draws=[4], stdout="file", out=asked(4),
+        code=1, report=b"File access denied."),
+    row("stdout /dev/full", "LW", stdout="full", code=1, report=b"I/O error 112."),
+    row("stdout open for reading only", stdout="readonly", out=b"", code=1,
+        report=b"I/O error 6."),
+    row("stderr closed: the report is lost, the code is not", "LW", stdout="full",
+        stderr="closed", code=1),
+    row("stdout a pipe without reader", "LW", stdout="noreader", draws=[4], code=1,
+        report=b"I/O error 232."),
+    row("reader leaves after 128 bytes", stdout="leaves", draws=[4], answers=[b"x"], out=128,
+        code=1, report=b"I/O error 232."),
+    row("file size limit at a piece's end", stdout="file", draws=LONG_DRAWS,
+        answers=LONG_ANSWERS, fsize=128, out=128, code=1, report=b"I/O error 223."),
+    row("file size limit inside a piece", stdout="file", draws=LONG_DRAWS,
+        answers=LONG_ANSWERS, fsize=200, out=200, code=1, report=b"I/O error 223."),
+    row("file size limit in the final write-out", stdout="file", draws=LONG_DRAWS,
+        answers=LONG_ANSWERS, fsize=LONG - 10, out=LONG - 10, code=1,
+        report=b"I/O error 223."),
+    row("file size limit just large enough", stdout="file", draws=LONG_DRAWS,
+        answers=LONG_ANSWERS, fsize=LONG),
+    row("the report's own write-out fails", stdin="dir", draws=[4], stdout="file", fsize=10,
+        out=asked(4)[:10], code=1, report=b"I/O error 223."),
+    row("an endless line under an address-space cap", stdin="zero", memory=128 << 20, code=1,
+        report=(b"EOutOfMemory", b"Out of memory."), out=[asked(k) for k in QUESTIONS]),
+    row("the report names the program as it is called", "LW", program="renamed-kviz",
+        stdout="full", code=1, report=b"I/O error 112."),
+    # Processor faults: the held output, the run-time error text, the fault's number.
+    *[row("processor fault: " + fault, "LW", program="fault_probe", args=[fault], stdin="null",
+          stdout="file", code=code, out=re.compile(FAULT % code) if code else b"held\r\n")
+      for fault, code in [("access", 216), ("divide", 200), ("trap", 255), ("none", 0)]],
+]
+
+STRACE = shutil.which("strace") and subprocess.run(
+    ["strace", "-qq", "-e", "trace=none", "true"], stderr=subprocess.DEVNULL).returncode == 0
+
+
+def launch(case, tmp, tracer=()):
+    """Runs the case's program once with its handles and limits; returns (code, out, err)."""
+    name = case.get("program", "kviz_scripted" if "draws" in case else "kviz")
+    path = program(name)
+    if name.startswith("renamed-"):
+        path = str(tmp / os.path.basename(program(name[8:])).replace("kviz", name))
+        shutil.copy(program(name[8:]), path)
+    env = {k: v for k, v in os.environ.items() if k != "KVIZ_DRAWS"}
+    if "draws" in case:
+        env["KVIZ_DRAWS"] = ",".join(map(str, case["draws"]))
+    stdin = case.get("stdin", typed(case["answers"]) if "answers" in case else b"")
+    kind, feed, close, opened = case.get("stdout", "pipe"), None, [], []
+
+    def opens(*args):
+        opened.append(open(*args))
+        return opened[-1]
+    if type(stdin) is bytes:
+        source, feed = subprocess.PIPE, stdin
+    elif isinstance(stdin, File):
+        (tmp / "in").write_bytes(stdin)
+        source = opens(tmp / "in", "rb")
+    elif isinstance(stdin, Slow):
+        source, writer = os.pipe()
+        os.set_blocking(source, False)
+    else:
+        source = {"null": "/dev/null", "zero": "/dev/zero", "dir": tmp}.get(stdin)
+        source = os.open(source, os.O_RDONLY) if source else subprocess.DEVNULL
+        close += [0] if stdin == "closed" else []
+    sink = subprocess.PIPE
+    if kind in ("file", "readonly"):
+        (tmp / "out").write_bytes(b"")
+        sink = opens(tmp / "out", "wb" if kind == "file" else "rb")
+    elif kind in ("null", "full"):
+        sink = opens("/dev/" + kind, "wb")
+    elif kind in ("noreader", "leaves"):
+        reader, sink = os.pipe()
+        if kind == "noreader":
+            os.close(reader)
+    elif kind == "closed":
+        sink, close = subprocess.DEVNULL, close + [1]
+    err = subprocess.PIPE
+    if case.get("stderr") == "closed":
+        err, close = subprocess.DEVNULL, close + [2]
+    limits = [(resource.RLIMIT_FSIZE, case["fsize"])] if "fsize" in case else []
+    limits += [(resource.RLIMIT_AS, case["memory"])] if "memory" in case else []
+
+    def setup():  # in the child; only when needed, as it must not run beside a thread
+        for which, value in limits:
+            resource.setrlimit(which, (value, value))
+        for fd in close:
+            os.close(fd)
+    command = [*tracer, *prefix(), path, *case.get("args", [])]
+    if FLAVOUR == "wine" and feed is not None:
+        # A unix pipe ends differently under wine than a Windows pipe does on Windows.
+        mode = {"pipe": ["-o"], "noreader": ["-c"]}.get(kind, [])
+        command[-1 - len(case.get("args", []))] = "Z:" + path.replace("/", "\\")
+        command[len(tracer) + 1:len(tracer) + 1] = [program("pipe_run"), *mode]
+    proc = subprocess.Popen(command, stdin=source, stdout=sink, stderr=err, env=env,
+                            preexec_fn=setup if close or limits else None)
+    target = {"file": os.path.realpath(tmp / "out"), "null": "/dev/null"}.get(kind)
+    if kind == "pipe":
+        target = "pipe:[%d]" % os.fstat(proc.stdout.fileno()).st_ino
+    for handle in (source, sink):
+        if isinstance(handle, int) and handle >= 0:
+            os.close(handle)
+    if isinstance(stdin, Slow):
+        def write_slowly():
+            for line in stdin:
+                time.sleep(0.05)
+                os.write(writer, line)
+            os.close(writer)
+        threading.Thread(target=write_slowly).start()
+    out = b""
+    if kind == "leaves":
+        # The game waits for the last Enter with 128 bytes out; the reader takes them and goes.
+        proc.stdin.write(feed[:-2])
+        proc.stdin.flush()
+        while len(out) < 128 and (piece := os.read(reader, 128 - len(out))):
+            out += piece
+        os.close(reader)
+        feed = feed[-2:]
+    piped, errors = proc.communicate(feed, timeout=120)
+    for f in opened:
+        f.close()
+    if kind in ("file", "readonly"):
+        out = (tmp / "out").read_bytes()
+    return proc.returncode, out + (piped or b""), errors, path, target
+
+
+def written(log, target):
+    """Sizes of the writes that reached `target`, from an strace log made with -y."""
+    sizes = re.findall(r"write\(\d+<%s>, .*\) += (\d+)" % re.escape(target), log.read_text())
+    return [int(s) for s in sizes]
+
+
+@pytest.mark.parametrize("case", ROWS)
+def test_run(case, tmp_path):
+    if "memory" in case and SANITIZED:
+        pytest.skip("sanitizer shadow memory does not fit under an address-space cap")
+    if ("writes" in case or "inject" in case) and not STRACE:
+        pytest.skip("strace cannot run here")
+    log = tmp_path / "trace"
+    tracer = []
+    if "writes" in case:
+        tracer = ["strace", "-f", "-y", "-qq", "-e", "trace=write", "-o", str(log)]
+    if "inject" in case:
+        first = {}
+        if any("{" in spec for spec in case["inject"]):
+            # Where the game's own reads and writes begin, after those of the loader.
+            launch(case, tmp_path, ["strace", "-qq", "-e", "trace=read,write", "-o", str(log)])
+            calls = re.findall(r"^(read|write)\((\d+),", log.read_text(), re.M)
+            for call, fd in (("read", "0"), ("write", "1")):
+                mine = [c for c in calls if c[0] == call]
+                first[call + fd] = mine.index((call, fd)) + 1
+        tracer = ["strace", "-qq", "-o", str(log), "-e", "trace=read,write,poll"]
+        tracer += [a for spec in case["inject"] for a in ("-e", "inject=" + spec.format(**first))]
+    code, out, err, path, target = launch(case, tmp_path, tracer)
+
+    assert code == case.get("code", 0), err
+    report = case.get("report")
+    if report:
+        cls, message = report if isinstance(report, tuple) else (b"EInOutError", report)
+        name = re.escape(os.path.basename(path).encode())
+        assert re.fullmatch(rb"Exception %s in module %s at [0-9A-F]{8}\.\r\n%s\r\n\r\n" % (
+            cls, name, re.escape(message)), err), err
+    elif case.get("stderr") != "closed":
+        assert err == b""
+    # Without draws the game asks any question and meets the end of input.
+    steps = game(case["draws"], case.get("answers", [])) if "draws" in case else None
+    expected = case.get("out", output(steps) if steps else
+                        [output(game([k], [])) for k in QUESTIONS])
+    if isinstance(expected, int):
+        expected = output(steps)[:expected]
+    if case.get("stdout", "pipe") not in ("pipe", "file", "readonly", "leaves"):
+        pass  # a device or a lost handle: nothing to read back
+    elif isinstance(expected, re.Pattern):
+        assert expected.fullmatch(out), out
+    else:
+        assert out in expected if isinstance(expected, list) else out == expected
+    if "inject" in case:
+        injected = re.findall(r"^(\w+)\(.*INJECTED", log.read_text(), re.M)
+        assert {spec.split(":")[0] for spec in case["inject"]} <= set(injected)
+    if "writes" in case:
+        total = len(output(steps))
+        expected = [len(s) for s in steps if s] if case["writes"] == "statements" else \
+            [128] * (total // 128) + [total % 128] * (total % 128 > 0)
+        assert written(log, target) == expected
+
+
+@pytest.mark.skipif(FLAVOUR != "wine", reason="the Windows programs only")
+def test_windows_image():
+    """32-bit console programs that need only the DLLs every Windows has."""
+    for name in ("kviz", "kviz_scripted"):
+        dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", program(name)],
+                              capture_output=True, text=True, check=True).stdout
+        assert re.search(r"^Magic\s+010b\s+\(PE32\)", dump, re.M)
+        assert re.search(r"^Subsystem\s+00000003", dump, re.M)
+        dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", dump)}
+        assert dlls <= {"kernel32.dll", "user32.dll", "msvcrt.dll"}
+
+
+@pytest.mark.skipif(FLAVOUR != "linux", reason="wine's console adds escape sequences")
+def test_terminal_player():
+    """On a raw terminal (bytes pass unchanged, nothing echoes) every statement is on the
+    screen before the game waits for a line."""
+    draws, answers = [4, 3, 0, 12], [b"real", b"1", b"1"]
+    lines = iter(re.findall(rb".*?\n", typed(answers, b"\n").replace(b"\n\n", b"\nignored\n", 1)))
+    master, slave = pty.openpty()
+    tty.setraw(slave)
+    env = dict(os.environ, KVIZ_DRAWS=",".join(map(str, draws)))
+    proc = subprocess.Popen([program("kviz_scripted")], stdin=slave, stdout=slave,
+                            stderr=subprocess.PIPE, env=env)
+    os.close(slave)
+    screen, shown = b"", b""
+    try:
+        for step in game(draws, answers):
+            if step is not READ:
+                shown += step
+                continue
+            while len(screen) < len(shown) and select.select([master], [], [], 10)[0]:
+                screen += os.read(master, 4096)
+            assert screen == shown
+            os.write(master, next(lines))
+        assert proc.wait(timeout=10) == 0
+        assert proc.stderr.read() == b""
+    finally:
+        proc.kill()
+        proc.wait()
+        proc.stderr.close()
+        os.close(master)
