@@ -142,7 +142,6 @@ TEST_F(ProcessTest, RunErrorTextIsFilledInPlaceFromTheRight) {
   };
   Fake.FileType[1] = FileTypeChar;
   for (const auto& Case : Cases) {
-    std::memcpy(RunErrorText, "Runtime error     at 00000000", RunErrorTextSize);
     Fake.Written[1].clear();
     WriteRunErrorText(Case.Number, At(Case.Address));
     EXPECT_EQ(Out(), std::string(Case.Text, 29) + std::string(1, '\0') + "\r\n");

@@ -90,7 +90,10 @@ std::int32_t ReportException(TObject* Object, const void* Address) {
 }
 
 void WriteRunErrorText(std::int32_t Number, const void* Address) {
-  // Filled in place from the right; a shorter number keeps the template's blanks and zeros.
+  // Filled in place from the right. The fields are blanked and zeroed first, so that a
+  // shorter number or address does not keep the digits of an earlier fill.
+  std::fill(RunErrorText + 14, RunErrorText + 17, ' ');
+  std::fill(RunErrorText + 21, RunErrorText + 29, '0');
   auto Digits = static_cast<std::uint32_t>(Number);
   for (int Pos = 16; Pos >= 14; --Pos) {
     RunErrorText[Pos] = static_cast<char>('0' + Digits % 10);
