@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "console/platform.h"
 #include "quiz/quiz.h"
 
 namespace {
