@@ -73,7 +73,7 @@ class File(bytes):
 
 
 class Slow(list):
-    """Input lines written one by one, with pauses, into a non-blocking pipe."""
+    """Input lines written one by one, with pauses, into a non-blocking pipe that stays open."""
 
 
 ALL = [QUESTIONS[k][1] for k in range(1, 13)]
@@ -112,6 +112,9 @@ ROWS = [
     row("slow writer, non-blocking pipe, interrupted wait", draws=[4, 4],
         stdin=Slow([b"real\n", b"\n", b"x\n", b"\n", b"\n"]), answers=[b"real", b"x"],
         inject=["poll:error=EINTR:when=1"]),
+    row("a wait for input that fails is the read's failure", stdin=Slow(), draws=[4],
+        stdout="file", out=asked(4), code=1, report=b"I/O error 8.",
+        inject=["poll:error=ENOMEM"]),
     row("every other read and write interrupted", stdout="file", draws=[4],
         stdin=File(typed([b"real"] * 30 + [b"x"], b"\n")), answers=[b"real"] * 30 + [b"x"],
         inject=["read:error=EINTR:when={read0}+2", "write:error=EINTR:when={write1}+2"]),
@@ -228,12 +231,13 @@ def launch(case, tmp, tracer=()):
         if isinstance(handle, int) and handle >= 0:
             os.close(handle)
     if isinstance(stdin, Slow):
-        def write_slowly():
+        def write_slowly():  # the pipe stays open, and so the input unfinished, to the end
             for line in stdin:
                 time.sleep(0.05)
                 os.write(writer, line)
+            proc.wait()
             os.close(writer)
-        threading.Thread(target=write_slowly).start()
+        threading.Thread(target=write_slowly, daemon=True).start()
     out = b""
     if kind == "leaves":
         # The game waits for the last Enter with 128 bytes out; the reader takes them and goes.
@@ -243,7 +247,10 @@ def launch(case, tmp, tracer=()):
             out += piece
         os.close(reader)
         feed = feed[-2:]
-    piped, errors = proc.communicate(feed, timeout=120)
+    try:
+        piped, errors = proc.communicate(feed, timeout=120)
+    finally:
+        proc.kill()
     for f in opened:
         f.close()
     if kind in ("file", "readonly"):
