@@ -11,24 +11,18 @@
 // + 1 bytes; 1 the end of input queued; 2 a failed read queued (code byte); 3 a line read and
 // a skip (an answer); 4 a skip (a wait for Enter); 5 a line read; 6 a ReadLineChunk of at most
 // (byte % 64) - 1 bytes; 7 a string (length byte, bytes, width); 8 a byte (byte); 9 an integer
-// (two bytes, width); 10 a line break; 11 the statement's end; 12 a flush; 13 a close; 14 and
-// 15 a write queued (byte: fails, takes 1 to 64 bytes, takes none, takes all). A width is two
-// bytes (up to 2040 blanks); the operation's high bits choose among extreme integers.
-#include <algorithm>
+// (high and low byte, width; the operation's high bits choose extreme values); 10 a line
+// break; 11 the statement's end; 12 a flush; 13 a close; 14 and 15 a write queued (byte: it
+// fails, takes 1 to 64 bytes, takes none, or takes all). A width is a kind byte and a byte.
 #include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <string_view>
 
-#include "console/console_text.h"
 #include "fake_platform.h"
 
 #define CHECK(Condition)                                                                           \
-  do {                                                                                             \
-    if (!(Condition)) std::fprintf(stderr, "line %d: %s\n", __LINE__, #Condition), std::abort();   \
-  } while (0)
+  if (!(Condition)) std::fprintf(stderr, "line %d: %s\n", __LINE__, #Condition), std::abort()
 
 namespace {
 
@@ -43,14 +37,11 @@ struct TLineModel {
 
   // The next read; false at the end of input, which leaves a 26 marker held, or a failure.
   bool Fetch() {
-    ++Reads;
     TLoad Load = Loads.empty() ? TLoad{} : Loads.front();
     if (!Loads.empty()) Loads.pop_front();
-    Unread = Load.Error == 0 && !Load.Bytes.empty() ? Load.Bytes : "";
-    if (Load.Error != 0 && Load.Error != ErrorBrokenPipe)
-      Pending = Load.Error;
-    else if (Unread.empty())
-      Unread.assign(1, 26);
+    ++Reads;
+    Unread = Load.Error == 0 && !Load.Bytes.empty() ? Load.Bytes : std::string(1, 26);
+    if (Load.Error != 0 && Load.Error != ErrorBrokenPipe) Unread.clear(), Pending = Load.Error;
     return Load.Error == 0 && !Load.Bytes.empty();
   }
   std::string ReadLine(std::size_t Limit = SIZE_MAX) {
@@ -72,12 +63,10 @@ struct TLineModel {
     Unread.erase(0, 1);
     return Byte;
   }
+  // Through LF or CR LF; a CR before anything else is passed over like any other byte.
   void SkipLine() {
-    for (int Byte = Next(); Byte >= 0 && Byte != '\n'; Byte = Next()) {
-      if (Byte != '\r') continue;
-      if ((Byte = Next()) < 0 || Byte == '\n') return;
-      Unread.insert(Unread.begin(), static_cast<char>(Byte)); // read again
-    }
+    for (int Byte = Next(); Byte >= 0 && Byte != '\n'; Byte = Next())
+      if (Byte == '\r' && ((Byte = Next()) < 0 || Byte == '\n')) return;
   }
 };
 
@@ -88,7 +77,7 @@ struct TOutputModel {
   std::int32_t Pending = 0;
 
   bool Prepare() {
-    if (Broken) Pending = ErrorNotOpenForOutput;
+    Pending = Broken ? ErrorNotOpenForOutput : Pending;
     return Open = !Broken;
   }
   // True when the handle took all that was held.
@@ -97,8 +86,8 @@ struct TOutputModel {
     while (!Rest.empty()) {
       TWrite Step = Writes.empty() ? TWrite{} : Writes.front();
       if (!Writes.empty()) Writes.pop_front();
-      std::size_t N = std::min<std::size_t>(Rest.size(), Step.Accept);
-      if (Step.Error != 0 || N == 0) {
+      std::size_t N = Step.Error != 0 ? 0 : std::min<std::size_t>(Rest.size(), Step.Accept);
+      if (N == 0) {
         Pending = Step.Error != 0 ? Step.Error : ErrorWriteFault;
         break;
       }
@@ -108,7 +97,7 @@ struct TOutputModel {
     Held.clear();
     return Rest.empty();
   }
-  void Bytes(const std::string& Text) {
+  void Bytes(std::string_view Text) {
     if (!Open && !Prepare()) return;
     Held += Text;
     while (Held.size() >= StdBufferSize) {
@@ -118,37 +107,15 @@ struct TOutputModel {
       Held = Rest;
     }
   }
-  void Char(char Byte) {
-    if ((Open || Prepare()) && (Held.size() < StdBufferSize || WriteOut())) Held += Byte;
-  }
-  void Field(const std::string& Text, std::int64_t Width) {
-    for (std::int64_t Blanks = Width - std::ssize(Text); Blanks > 0; Blanks -= 64) {
+  void Field(std::string_view Text, std::int64_t Width) {
+    for (std::int64_t Blanks = Width - std::ssize(Text); Blanks > 0 && Pending == 0; Blanks -= 64)
       Bytes(std::string(std::min<std::int64_t>(Blanks, 64), ' '));
-      if (Pending != 0) break;
-    }
     Bytes(Text);
   }
 };
 
-struct TReader {
-  const std::uint8_t *Data, *End;
-  std::uint8_t Byte() { return Data < End ? *Data++ : 0; }
-  std::string Text(std::size_t Length) {
-    std::string Bytes(reinterpret_cast<const char*>(Data),
-                      std::min<std::size_t>(Length, End - Data));
-    Data += Bytes.size();
-    return Bytes;
-  }
-  std::int32_t Width(std::size_t Length) {
-    const std::int32_t Kind = Byte(), Arg = Byte();
-    const std::int32_t Widths[] = {0,   INT_MIN, -Arg, std::int32_t(Length) + Arg % 8 - 4,
-                                   Arg, Arg * 8};
-    return Widths[Kind % 6];
-  }
-};
-
-std::string_view Bytes(const std::uint8_t* Data, std::uint32_t From, std::uint32_t To) {
-  return {reinterpret_cast<const char*>(Data) + From, To - From}; // Data may be null when empty
+std::string_view View(const std::uint8_t* Data, std::uint32_t From, std::uint32_t To) {
+  return {reinterpret_cast<const char*>(Data) + From, To - From}; // Data is null until opened
 }
 
 } // namespace
@@ -157,24 +124,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   static TFakePlatform Fake;
   Fake = TFakePlatform{};
   UseFake(Fake);
-  TReader In{Data, Data + Size};
+  const std::uint8_t* const End = Data + Size;
+  auto Byte = [&] { return Data < End ? *Data++ : 0; };
+  auto Text = [&](std::size_t Length) {
+    std::string Bytes(reinterpret_cast<const char*>(Data),
+                      std::min<std::size_t>(Length, End - Data));
+    Data += Bytes.size();
+    return Bytes;
+  };
   TLineModel Lines;
   TOutputModel Out;
-  const std::uint8_t Setup = In.Byte();
+  const std::uint8_t Setup = Byte();
   const int Handle = Setup & 8 ? 2 : 1;
   TConsoleText& Stream = Handle == 2 ? StdErrText : StdOutText;
   const std::uint32_t Types[] = {FileTypeChar, FileTypeDisk, FileTypePipe, FileTypeUnknown};
   Fake.FileType[Handle] = Types[Setup % 8 < 4 ? Setup % 8 : 0];
   Fake.Missing[Handle] = Setup % 8 == 4;
-  Out.Broken = Fake.FileType[Handle] == FileTypeUnknown || Fake.Missing[Handle];
+  Out.Broken = Setup % 8 == 3 || Setup % 8 == 4;
   Out.Console = Fake.FileType[Handle] == FileTypeChar && !Out.Broken;
 
-  for (int Ops = 0; In.Data < In.End && Ops < 500; ++Ops) {
-    const std::uint8_t Op = In.Byte(), Kind = Op % 16;
+  for (int Ops = 0; Data < End && Ops < 500; ++Ops) {
+    const std::uint8_t Op = Byte(), Kind = Op % 16;
     if (Kind <= 2) {
-      const std::uint32_t Codes[] = {5, 6, 109, 1117, 31, 87, 109, 2};
-      TLoad Load{Kind == 0 ? In.Text(In.Byte() % 128 + 1) : "",
-                 Kind == 2 ? Codes[In.Byte() % 8] : 0};
+      const std::uint32_t Codes[] = {5, 6, 109, 1117, 31, 87, 109, 2}; // 109: the end
+      TLoad Load{Kind == 0 ? Text(Byte() % 128 + 1) : "", Kind == 2 ? Codes[Byte() % 8] : 0};
       Fake.Loads.push_back(Load);
       Lines.Loads.push_back(Load);
     } else if (Kind == 3 || Kind == 5) {
@@ -183,45 +156,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       CHECK(Line == Lines.ReadLine());
     } else if (Kind == 6) {
       std::uint8_t Chunk[64];
-      const std::int32_t Max = In.Byte() % 64 - 1;
-      const std::int32_t N = ReadLineChunk(StdInText, Chunk, Max);
-      CHECK(Bytes(Chunk, 0, std::max(N, 0)) == Lines.ReadLine(std::max(Max, 0)));
+      const std::int32_t Max = Byte() % 64 - 1, N = ReadLineChunk(StdInText, Chunk, Max);
+      CHECK(View(Chunk, 0, std::max(N, 0)) == Lines.ReadLine(std::max(Max, 0)));
     } else if (Kind == 7 || Kind == 9) {
-      std::int32_t Value = 0;
-      std::string Text = Kind == 7 ? In.Text(In.Byte()) : "";
-      if (Kind == 9) {
-        const std::int32_t High = In.Byte() << 8, Low = In.Byte();
-        const std::int32_t Values[] = {INT_MIN, INT_MAX, 0, -1, High + Low, -High};
-        Text = std::to_string(Value = Values[Op / 16 % 6]);
-      }
-      const std::int32_t Width = In.Width(Text.size());
-      if (Kind == 7)
-        EmitString(Stream, Text, Width);
-      else
-        EmitInteger(Stream, Value, Width);
-      Out.Field(Text, Width);
+      const std::int32_t High = Kind == 9 ? Byte() << 8 : 0, Low = Kind == 9 ? Byte() : 0;
+      const std::int32_t Values[] = {INT_MIN, INT_MAX, 0, -1, High + Low, -High};
+      const std::int32_t Value = Values[Op / 16 % 6];
+      const std::string Item = Kind == 7 ? Text(Byte()) : std::to_string(Value);
+      const std::int32_t Form = Byte(), Arg = Byte();
+      const std::int32_t Near = static_cast<std::int32_t>(Item.size()) + Arg % 8 - 4;
+      const std::int32_t Widths[] = {0, INT_MIN, -Arg, Near, Arg, Arg * 8};
+      if (Kind == 7) EmitString(Stream, Item, Widths[Form % 6]);
+      if (Kind == 9) EmitInteger(Stream, Value, Widths[Form % 6]);
+      Out.Field(Item, Widths[Form % 6]);
     } else if (Kind == 8) {
-      const std::uint8_t Byte = In.Byte();
-      EmitChar(Stream, Byte);
-      Out.Char(static_cast<char>(Byte));
+      const char Item = static_cast<char>(Byte());
+      EmitChar(Stream, Item);
+      // A byte that fills the buffer leaves it full, to go out before the next byte.
+      if ((Out.Open || Out.Prepare()) && (Out.Held.size() < StdBufferSize || Out.WriteOut()))
+        Out.Held += Item;
     } else if (Kind == 10) {
       EmitLineBreak(Stream);
       Out.Bytes("\r\n");
-    } else if (Kind == 13) {
-      CloseStream(Stream);
-      Out.Pending = Out.Open ? Out.Pending : ErrorNotOpen;
     } else if (Kind >= 14) {
-      const std::uint8_t Arg = In.Byte();
+      const std::uint8_t Arg = Byte();
       const TWrite Steps[] = {{0, Arg / 4 % 2 ? 232u : 112u}, {Arg / 4 + 1u, 0}, {0, 0}, {}};
       Fake.Writes.push_back(Steps[Arg % 4]);
       Out.Writes.push_back(Steps[Arg % 4]);
     }
-    if (Kind == 4 || Kind == 3) {
-      FinishInputLine(StdInText);
-      Lines.SkipLine();
-    }
+    if (Kind == 3 || Kind == 4) FinishInputLine(StdInText), Lines.SkipLine();
     if (Kind == 11) EndWriteStatement(Stream);
     if (Kind == 12) FlushOutput(Stream);
+    if (Kind == 13) CloseStream(Stream), Out.Pending = Out.Open ? 0 : ErrorNotOpen;
     // Written out: each statement on a console; everything at a flush or a close.
     if (Out.Open && ((Out.Console && (Kind == 10 || Kind == 11)) || Kind == 12 || Kind == 13))
       Out.WriteOut();
@@ -229,12 +195,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     CHECK(PendingIoError == (Out.Pending != 0 ? Out.Pending : Lines.Pending));
     CHECK(Fake.ReadCalls == Lines.Reads && Fake.LargestWrite <= StdBufferSize);
     CHECK(Fake.Taken[Handle] == Out.Taken && Fake.Taken[3 - Handle].empty());
-    CHECK(Bytes(Stream.BufferData, 0, Stream.BufferPos) == Out.Held);
-    const TConsoleText& I = StdInText;
-    CHECK(I.BufferPos <= I.BufferEnd && I.BufferEnd <= StdBufferSize);
-    CHECK(Bytes(I.BufferData, I.BufferPos, I.BufferEnd) == Lines.Unread);
-    // As the statement's check would take it.
-    PendingIoError = Out.Pending = Lines.Pending = 0;
+    CHECK(View(Stream.BufferData, 0, Stream.BufferPos) == Out.Held);
+    const TConsoleText& In = StdInText;
+    CHECK(In.BufferPos <= In.BufferEnd && In.BufferEnd <= StdBufferSize);
+    CHECK(View(In.BufferData, In.BufferPos, In.BufferEnd) == Lines.Unread);
+    PendingIoError = Out.Pending = Lines.Pending = 0; // as the statement's check takes it
   }
   return 0;
 }

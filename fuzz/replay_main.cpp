@@ -5,21 +5,19 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size);
 
-static void Replay(const std::filesystem::path& File) {
-  std::ifstream In(File, std::ios::binary);
-  std::string Bytes{std::istreambuf_iterator<char>(In), {}};
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size());
-}
-
 int main(int Count, char** Arguments) {
-  for (int I = 1; I < Count; ++I) {
-    if (Arguments[I][0] == '-') continue;
-    if (!std::filesystem::is_directory(Arguments[I]))
-      Replay(Arguments[I]);
-    else
-      for (const auto& Entry : std::filesystem::directory_iterator(Arguments[I])) Replay(Entry);
+  std::vector<std::filesystem::path> Files(Arguments + 1, Arguments + Count);
+  for (int I = 1; I < Count; ++I)
+    if (std::filesystem::is_directory(Arguments[I]))
+      Files.insert(Files.end(), std::filesystem::directory_iterator(Arguments[I]), {});
+  for (const std::filesystem::path& File : Files) {
+    if (!std::filesystem::is_regular_file(File)) continue;
+    std::ifstream In(File, std::ios::binary);
+    std::string Bytes{std::istreambuf_iterator<char>(In), {}};
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size());
   }
 }

@@ -3,11 +3,13 @@
 // that a test sees the end of a process and its code.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <string>
 
-#include "console/platform.h"
+#include "console/console_text.h"
 
 struct TFakeExit {
   std::uint32_t Code;
@@ -15,7 +17,7 @@ struct TFakeExit {
 
 struct TFakePlatform final : TPlatform {
   struct TLoad {
-    std::string Bytes;       // what ReadFile gives, as much as it asks for at a time
+    std::string Bytes;       // one ReadFile gives them, at most 128
     std::uint32_t Error = 0; // or fails with this code
   };
   struct TWrite {
@@ -28,15 +30,31 @@ struct TFakePlatform final : TPlatform {
   std::uint32_t FileType[3] = {FileTypePipe, FileTypeDisk, FileTypeDisk};
   bool Missing[3] = {};
   int ReadCalls = 0;
-  std::uint32_t LargestWrite = 0;
-  std::uint32_t LastError = 0;
+  std::uint32_t LargestWrite = 0, LastError = 0;
   TModuleInfo Module{"/opt/kviz", 0x400000, true};
 
-  THandle GetStdHandle(std::int32_t Which) override;
+  THandle GetStdHandle(std::int32_t Which) override {
+    THandle Handle = static_cast<THandle>(StdInputHandle - Which);
+    LastError = Handle < 3 && !Missing[Handle] ? 0 : ErrorInvalidHandle;
+    return LastError == 0 ? Handle : InvalidHandle;
+  }
   std::uint32_t GetFileType(THandle H) override { return H < 3 ? FileType[H] : FileTypeUnknown; }
-  bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) override;
+  bool ReadFile(THandle, void* Buffer, std::uint32_t, std::uint32_t& Read) override {
+    TLoad Load = Loads.empty() ? TLoad{} : Loads.front();
+    if (!Loads.empty()) Loads.pop_front();
+    ++ReadCalls;
+    std::memcpy(Buffer, Load.Bytes.data(), Read = static_cast<std::uint32_t>(Load.Bytes.size()));
+    return (LastError = Load.Error) == 0;
+  }
   bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                 std::uint32_t& Written) override;
+                 std::uint32_t& Written) override {
+    TWrite Step = Writes.empty() ? TWrite{} : Writes.front();
+    if (!Writes.empty()) Writes.pop_front();
+    LargestWrite = std::max(LargestWrite, Count);
+    Written = Step.Error != 0 ? 0 : std::min(Count, Step.Accept);
+    Taken[Handle].append(static_cast<const char*>(Buffer), Written);
+    return (LastError = Step.Error) == 0;
+  }
   bool CloseHandle(THandle) override { return true; }
   std::uint32_t GetLastError() override { return LastError; }
   bool QueryPerformanceCounter(std::int64_t&) override { return false; }
@@ -50,4 +68,11 @@ struct TFakePlatform final : TPlatform {
 
 // Puts Fake in the host platform's place, with the streams and the pending code as a process
 // has them after the run-time core's start.
-void UseFake(TFakePlatform& Fake);
+inline void UseFake(TFakePlatform& Fake) {
+  Platform = &Fake;
+  for (TConsoleText* Stream : {&StdInText, &StdOutText, &StdErrText}) {
+    *Stream = TConsoleText{};
+    Stream->OpenMode = ModeClosed;
+  }
+  PendingIoError = 0;
+}

@@ -19,8 +19,7 @@ def program(name):
     return os.path.join(BIN, name + SUFFIX)
 
 
-def prefix():
-    """What runs a program of this flavour."""
+def prefix():  # what runs a program of this flavour
     return {"wine": ["wine"], "valgrind": MEMCHECK}.get(FLAVOUR, [])
 
 
@@ -32,11 +31,11 @@ def pytest_sessionstart(session):
         pytest.exit(f"skipped: no {program('kviz_scripted')}", returncode=77)
 
 
+# A 32-bit prefix of the build's own. Its first use sets it up, prints to stderr and starts
+# wine's service processes, which would hold a test's pipes open: a warm-up run takes that, and
+# the server stays up until the session ends.
 @pytest.fixture(scope="session", autouse=True)
 def wine_prefix():
-    """A 32-bit prefix of the build's own. Its first use sets it up, prints to stderr and starts
-    wine's service processes, which would hold a test's pipes open: a warm-up run takes that,
-    and the server stays up until the session ends."""
     if FLAVOUR != "wine":
         yield
         return
