@@ -9,14 +9,19 @@
 
 namespace {
 
-// The counter whose reseed makes the next draw below 13 give Draw: the smallest state with that
-// draw, stepped back through the generator (the multiplier's inverse by Newton's iteration).
+// The counter whose reseed makes the next draw below 13 give Draw: a state at an edge of the
+// draw's share (the lowest for an even draw, the highest for an odd one, so that a step or a
+// range off by one draws another question), stepped back through the generator with the
+// multiplier's inverse (by Newton's iteration).
 std::int64_t CounterForDraw(std::uint32_t Draw) {
-  auto State = static_cast<std::uint32_t>(((std::uint64_t{Draw} << 32) + 12) / 13);
+  const std::uint64_t Odd = Draw % 2;
+  auto State = static_cast<std::uint32_t>((((Draw + Odd) << 32) + 12) / 13 - Odd);
   std::uint32_t Inverse = 1;
   for (int I = 0; I < 5; ++I) Inverse *= 2 - 0x08088405u * Inverse;
   return (State - 1u) * Inverse;
 }
+
+using U = std::uint32_t;
 
 class TScriptedClock final : public TPlatform {
 public:
@@ -29,21 +34,19 @@ public:
     return true;
   }
   THandle GetStdHandle(std::int32_t W) override { return Host.GetStdHandle(W); }
-  std::uint32_t GetFileType(THandle H) override { return Host.GetFileType(H); }
-  bool ReadFile(THandle H, void* B, std::uint32_t C, std::uint32_t& R) override {
-    return Host.ReadFile(H, B, C, R);
-  }
-  bool WriteFile(THandle H, const void* B, std::uint32_t C, std::uint32_t& W) override {
+  U GetFileType(THandle H) override { return Host.GetFileType(H); }
+  bool ReadFile(THandle H, void* B, U C, U& R) override { return Host.ReadFile(H, B, C, R); }
+  bool WriteFile(THandle H, const void* B, U C, U& W) override {
     return Host.WriteFile(H, B, C, W);
   }
   bool CloseHandle(THandle H) override { return Host.CloseHandle(H); }
-  std::uint32_t GetLastError() override { return Host.GetLastError(); }
-  std::uint32_t GetTickCount() override { return Host.GetTickCount(); }
+  U GetLastError() override { return Host.GetLastError(); }
+  U GetTickCount() override { return Host.GetTickCount(); }
   TModuleInfo FindModule(const void* A) override { return Host.FindModule(A); }
-  void AnsiToOem(char* T, std::uint32_t L) override { Host.AnsiToOem(T, L); }
+  void AnsiToOem(char* T, U L) override { Host.AnsiToOem(T, L); }
   void ShowMessage(const char* C, const char* T) override { Host.ShowMessage(C, T); }
   void PrepareProcess(TFaultHandler F) override { Host.PrepareProcess(F); }
-  void ExitProcess(std::uint32_t Code) override { Host.ExitProcess(Code); }
+  void ExitProcess(U Code) override { Host.ExitProcess(Code); }
 } Clock;
 
 } // namespace

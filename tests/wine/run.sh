@@ -7,9 +7,9 @@
 # - wine's console wraps output in escape sequences of its own, so the terminal player runs on
 #   Linux only.
 # - A unix pipe handed to a wine program ends with 0 bytes read rather than ERROR_BROKEN_PIPE,
-#   and a write into one without reader fails with 233 rather than 232 (ERROR_NO_DATA). So the
-#   table's pipes reach a Windows program as Windows anonymous pipes made by pipe_run.exe,
-#   which wine serves as Windows does.
+#   so the table's input pipes reach a Windows program as Windows anonymous pipes made by
+#   pipe_run.exe, which wine serves as Windows does. A write into a unix pipe without reader
+#   fails with 233 rather than 232 (ERROR_NO_DATA): that row's report is 233 under wine.
 # - /dev/full is a character device to wine as well; a write to it fails with 112
 #   (ERROR_DISK_FULL), the code Linux's ENOSPC becomes in the Linux build.
 # - Closed descriptors, a directory as input, resource limits and signals are unix matters that
