@@ -238,7 +238,7 @@ def test_run(case, tmp_path):
         # With a file for input and output, only the calls on those (not the loader's) count.
         files = [a for f in ("in", "out") for a in ("-P", str(tmp_path / f))]
         tracer = ["strace", "-qq", "-o", str(log), *files[:4 * isinstance(case["stdin"], File)]]
-        tracer += [a for spec in case["inject"] for a in ("-e", "inject=" + spec)]
+        tracer += [a for way in case["inject"] for a in ("-e", "inject=" + way)]
     code, out, err, path, target = launch(case, tmp_path, tracer)
 
     assert code == case.get("code", 0), err
@@ -262,7 +262,7 @@ def test_run(case, tmp_path):
         assert out in expected if isinstance(expected, list) else out == expected
     if "inject" in case:
         injected = re.findall(r"^(\w+)\(.*INJECTED", log.read_text(), re.M)
-        assert {spec.split(":")[0] for spec in case["inject"]} <= set(injected)
+        assert {way.split(":")[0] for way in case["inject"]} <= set(injected)
     if "writes" in case:
         total = len(output(steps))
         expected = [len(s) for s in steps if s] if case["writes"] == "statements" else \
