@@ -25,9 +25,14 @@ endif()
 # Paths in debug information and assertion texts are relative to the top of the source tree,
 # where a debugger finds the sources, wherever the source and build trees lie. The build tree's
 # map comes last: when it sits inside the source tree, the longer, later map is the one both
-# compilers apply.
-add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
-                    -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
+# compilers apply. g++ compiles again at the link with link-time optimisation, in the build
+# tree, so the link gets the maps too.
+set(KVIZ_PREFIX_MAPS -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                     -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
+add_compile_options(${KVIZ_PREFIX_MAPS})
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_link_options(${KVIZ_PREFIX_MAPS})
+endif()
 # The PE header's link time.
 if(MINGW)
   add_link_options(-Wl,--no-insert-timestamp)
