@@ -71,11 +71,15 @@ report and exit status 1.
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-win32)
   # cpack's zip writer stores the staged files' access and change times: the zip is written
-  # anew with the commit's time.
-  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  # anew with the commit's time. Only cpack needs python3 for it, not the build.
+  find_program(KVIZ_PYTHON3 python3)
+  mark_as_advanced(KVIZ_PYTHON3)
   file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/cpack-zip.cmake @ONLY CONTENT [=[
+if("@KVIZ_PYTHON3@" MATCHES "NOTFOUND$")
+  message(FATAL_ERROR "python3 not found: it rewrites the zip so that builds repeat")
+endif()
 foreach(Zip IN LISTS CPACK_PACKAGE_FILES)
-  execute_process(COMMAND "@Python3_EXECUTABLE@" "@PROJECT_SOURCE_DIR@/cmake/zip-normalize.py"
+  execute_process(COMMAND "@KVIZ_PYTHON3@" "@PROJECT_SOURCE_DIR@/cmake/zip-normalize.py"
                           ${Zip} @KVIZ_SOURCE_DATE_EPOCH@ COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 ]=])
