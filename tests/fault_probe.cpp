@@ -7,7 +7,7 @@
 static const char* Fault = "";
 
 // Left uninstrumented: the fault itself must reach the processor.
-[[gnu::noinline, gnu::no_sanitize("address", "undefined")]] static void Commit() {
+[[gnu::noinline]] __attribute__((no_sanitize("address", "undefined"))) static void Commit() {
   volatile int Zero = 0;
   volatile int* volatile Nowhere = nullptr;
   if (std::strcmp(Fault, "access") == 0) *Nowhere = 1;

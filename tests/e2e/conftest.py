@@ -1,6 +1,19 @@
 # The build flavour the end-to-end table runs on (KVIZ_FLAVOUR): the Linux programs, the
 # Windows programs under wine, or the Linux programs under valgrind's memcheck. A flavour whose
 # tool or programs are missing ends the session with code 77, which ctest shows as skipped.
+#
+# Where wine differs from Windows, and what the table does about it:
+# - wine's console wraps output in escape sequences of its own, so the terminal player runs on
+#   Linux only.
+# - A unix pipe handed to a wine program ends with 0 bytes read rather than ERROR_BROKEN_PIPE,
+#   so input pipes reach a Windows program as Windows anonymous pipes made by pipe_run.exe,
+#   which wine serves as Windows does. A write into a unix pipe without reader fails with 233
+#   rather than 232 (ERROR_NO_DATA): that row's report is 233 under wine.
+# - /dev/full is a character device to wine as well; a write to it fails with 112
+#   (ERROR_DISK_FULL), the code Linux's ENOSPC becomes in the Linux build.
+# - Closed descriptors, a directory as input, resource limits and signals are unix matters that
+#   wine maps in ways of its own (a closed input reads as error 1, a size limit goes unnoticed);
+#   those rows run on Linux only.
 import os
 import shutil
 import subprocess
