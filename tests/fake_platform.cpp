@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "console/console_text.h"
 #include "console/process.h"
+#include "console/run_error.h"
+#include "console/top_level.h"
 
 std::vector<std::string> TFakePlatform::WriteCalls() const {
   std::vector<std::string> Result;

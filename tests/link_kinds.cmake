@@ -27,8 +27,7 @@ if(NOT KVIZ_SANITIZE)
     list(TRANSFORM Quiz PREPEND ${PROJECT_SOURCE_DIR}/)
     set_target_properties(kviz_static PROPERTIES INTERPROCEDURAL_OPTIMIZATION OFF LINK_LIBRARIES "")
     target_sources(kviz_static PRIVATE ${Console} ${Quiz})
-    target_include_directories(kviz_static PRIVATE ${PROJECT_SOURCE_DIR}/src/console
-                                                   ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(kviz_static PRIVATE ${PROJECT_SOURCE_DIR}/src)
   endif()
 endif()
 

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "console/console_text.h"
 #include "console/process.h"
+#include "console/run_error.h"
+#include "console/top_level.h"
 #include "fake_platform.h"
 
 namespace {
@@ -132,17 +135,15 @@ TEST_F(ProcessTest, RunErrorTextIsFilledInPlaceFromTheRight) {
     std::uintptr_t Address;
     const char* Text;
   } const Cases[] = {
-      {5, 0xABCD, "Runtime error   5 at 0000ABCD"},
-      {42, 0x1, "Runtime error  42 at 00000001"},
+      // Longest first: a later, shorter fill must not keep an earlier one's digits.
       {248, 0xDEADBEEF, "Runtime error 248 at DEADBEEF"},
+      {42, 0x1, "Runtime error  42 at 00000001"},
+      {5, 0xABCD, "Runtime error   5 at 0000ABCD"},
   };
   Fake.FileType[1] = FileTypeChar;
   for (const auto& Case : Cases) {
-    std::memcpy(RunErrorText, "Runtime error     at 00000000", RunErrorTextSize);
     Fake.Written[1].clear();
-    ProcessExitCode = Case.Number;
-    FaultAddress = At(Case.Address);
-    WriteRunErrorText();
+    WriteRunErrorText(Case.Number, At(Case.Address));
     EXPECT_EQ(Out(), std::string(Case.Text, 29) + std::string(1, '\0') + "\r\n");
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "console/console_text.h"
 #include "console/random.h"
 #include "draws.h"
 #include "fake_platform.h"

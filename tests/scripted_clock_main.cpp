@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "console/platform.h"
 #include "draws.h"
 #include "quiz/quiz.h"
 

@@ -180,10 +180,10 @@ std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_
 }
 
 void ReadLineText(TConsoleText& Stream, std::string& Text) {
-  // The line is defined as read in chunks of 255 bytes, each a ReadLineChunk, until one comes
-  // back short. A chunk that stops because it is full has looked at nothing beyond its last
-  // byte, so the next one goes on exactly where a single read would: the text, the position
-  // and the reads of the handle are the same when the line goes straight into Text.
+  // The line goes straight into Text rather than through 255-byte chunks of ReadLineChunk:
+  // a chunk that stops because it is full has looked at nothing beyond its last byte, so the
+  // next chunk would go on exactly where this read does. The text, the position and the reads
+  // of the handle come out the same.
   Text.clear();
   // The usual case: the whole line and the LF after it are in the buffer (which also means
   // that the stream is open for input).

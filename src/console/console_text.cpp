@@ -40,7 +40,7 @@ std::int32_t DefaultOpenHandler(TConsoleText& Stream) {
     Stream.TransferHandler = FillInputBuffer;
   else if (Stream.OpenMode == ModeOutput)
     Stream.TransferHandler = DrainOutputBuffer;
-  // Standard handles belong to the process, so a stream never closes its own.
+  // Closing the stream leaves its standard handle open: the handle belongs to the process.
   Stream.FlushHandler = NoOpHandler;
   Stream.CloseHandler = NoOpHandler;
   Stream.BufferSize = StdBufferSize;
@@ -59,6 +59,8 @@ std::int32_t DefaultOpenHandler(TConsoleText& Stream) {
 
   switch (Platform->GetFileType(Handle)) {
   case FileTypeUnknown:
+    // A handle that is neither device, file nor pipe is no use to the stream, and is given up.
+    // (The Linux host never closes the standard descriptors themselves.)
     Platform->CloseHandle(Handle);
     Stream.OpenMode = ModeClosed;
     return ErrorNotOpenForOutput;

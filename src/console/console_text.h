@@ -1,12 +1,13 @@
-// The console text stream: its record, the three standard streams, the pending I/O code,
-// and the routines of line input and buffered output. Nothing here raises: a failure is
-// recorded in PendingIoError and the caller checks it once per statement (see process.h).
+// The console text stream's record, private to the runtime: its fields and buffer invariants,
+// the handler slots and mode values, and the routines that work on the record directly. What
+// programs may call is in console.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "console.h"
 #include "platform.h"
 
 struct TConsoleText;
@@ -56,25 +57,8 @@ struct TConsoleText {
   std::uint8_t InlineBuffer[StdBufferSize];
 };
 
-extern TConsoleText StdInText;
-extern TConsoleText StdOutText;
-extern TConsoleText StdErrText;
-
 // Value of TextFlags given to a standard stream each time it is prepared.
 extern std::uint8_t LineBreakDefault;
-
-// 0 when nothing is pending, else the latest code not yet taken. Constant-initialised so that
-// a test of it is a plain thread-local load, with no initialisation guard.
-extern constinit thread_local std::int32_t PendingIoError;
-
-inline void SetPendingIoError(std::int32_t Code) {
-  PendingIoError = Code;
-}
-inline std::int32_t TakePendingIoError() {
-  std::int32_t Code = PendingIoError;
-  PendingIoError = 0;
-  return Code;
-}
 
 // Runs one of the stream's handler slots; a failure it returns becomes the pending code. This
 // is the one way a code from the operating system becomes pending.
@@ -100,20 +84,10 @@ bool PrepareInput(TConsoleText& Stream);
 std::int32_t FillInputBuffer(TConsoleText& Stream);
 TInputChar NextInputChar(TConsoleText& Stream);
 std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_t Max);
-void ReadLineText(TConsoleText& Stream, std::string& Text);
-void FinishInputLine(TConsoleText& Stream);
 
 // Output.
 bool PrepareOutput(TConsoleText& Stream);
 std::int32_t DrainOutputBuffer(TConsoleText& Stream);
-TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count);
-TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count);
-TConsoleText& EmitChar(TConsoleText& Stream, std::uint8_t Byte);
-TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32_t Width);
-TConsoleText& EmitInteger(TConsoleText& Stream, std::int32_t Value, std::int32_t Width);
-TConsoleText& EmitLineBreak(TConsoleText& Stream);
-std::int32_t EndWriteStatement(TConsoleText& Stream);
-std::int32_t FlushOutput(TConsoleText& Stream);
 
 // Decimal text of a 32-bit integer, built in place: at most a sign and ten digits.
 struct TDecimalText {

@@ -1,6 +1,9 @@
-// The program's string table: the texts of the reports and of the run-time error messages,
-// kept under fixed ids so that every message has one home.
+// The program's string table, with the texts of the reports and of the run-time error messages
+// under fixed ids so that every message has one home; and the two pre-made exception objects.
 #include "exceptions.h"
+
+#include <cassert>
+#include <optional>
 
 struct TStringEntry {
   std::uint16_t Id;
@@ -49,4 +52,33 @@ std::string_view LoadResString(std::uint16_t Id) {
   for (const TStringEntry& Entry : StringTable)
     if (Entry.Id == Id) return Entry.Text;
   return {};
+}
+
+static std::optional<EOutOfMemory> OutOfMemoryStorage;
+static std::optional<EInvalidPointer> InvalidPointerStorage;
+// Where the pre-made objects live, kept for comparison after the objects themselves are gone.
+static const TObject* PreMadeObjects[2] = {nullptr, nullptr};
+
+EOutOfMemory& OutOfMemoryObject() {
+  assert(OutOfMemoryStorage);
+  return *OutOfMemoryStorage;
+}
+
+EInvalidPointer& InvalidPointerObject() {
+  assert(InvalidPointerStorage);
+  return *InvalidPointerStorage;
+}
+
+void MakePreMadeObjects() {
+  PreMadeObjects[0] = &OutOfMemoryStorage.emplace(LoadResString(IdKindMessageBase + 1));
+  PreMadeObjects[1] = &InvalidPointerStorage.emplace(LoadResString(IdKindMessageBase + 2));
+}
+
+void FreePreMadeObjects() {
+  OutOfMemoryStorage.reset();
+  InvalidPointerStorage.reset();
+}
+
+void ReleaseRaised(TObject* Object) {
+  if (Object != PreMadeObjects[0] && Object != PreMadeObjects[1]) delete Object;
 }

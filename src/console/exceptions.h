@@ -1,4 +1,5 @@
-// The exception classes, the carrier that raising throws, and the program's string table.
+// The exception classes, the carrier that raising throws, the pre-made objects and the
+// program's string table.
 // An exception travels as a C++ exception holding the object and the code address it was
 // raised for; the outermost handler (process.h) takes every one that nobody else handles.
 #pragma once
@@ -56,12 +57,23 @@ public:
   std::int32_t IoCode;
 };
 
-// What a raise throws. The object is not owned: the pre-made ones live on, and a raised one
-// lives until the process ends, which every unhandled exception leads to.
+// What a raise throws. The carrier does not own the object: the handler that takes the
+// exception last frees it with ReleaseRaised, unless the process ends first.
 struct TRaised {
   TObject* Object;
   const void* Address;
 };
+
+// The two objects raised without allocating, so that running out of memory can still be
+// reported. They exist from MakePreMadeObjects to FreePreMadeObjects, which the exception
+// machinery's start and end steps run.
+EOutOfMemory& OutOfMemoryObject();
+EInvalidPointer& InvalidPointerObject();
+void MakePreMadeObjects();
+void FreePreMadeObjects();
+
+// Frees a raised object that nothing will report any more; the pre-made ones are not freed.
+void ReleaseRaised(TObject* Object);
 
 // String ids of the program's string table.
 inline constexpr std::uint16_t IdReportFormat = 65511;

@@ -52,10 +52,12 @@ static thread_local std::uint32_t LastError = 0;
 static TFaultHandler FaultHandler = nullptr;
 
 // A descriptor that a parent left non-blocking: wait until it is ready rather than treating
-// "not yet" as the end of input or a failure.
-static void WaitUntilReady(int Fd, short Events) {
+// "not yet" as the end of input or a failure. False, with errno set, when the wait itself fails.
+static bool WaitUntilReady(int Fd, short Events) {
   pollfd Poll{Fd, Events, 0};
-  while (poll(&Poll, 1, -1) < 0 && errno == EINTR) {
+  for (;;) {
+    if (poll(&Poll, 1, -1) >= 0) return true;
+    if (errno != EINTR) return false;
   }
 }
 
@@ -69,10 +71,8 @@ template <class TCall> static bool Transfer(int Fd, short Events, std::uint32_t&
       return true;
     }
     if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      WaitUntilReady(Fd, Events);
-      continue;
-    }
+    // A wait that fails would fail again on every retry: it is the call's failure.
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitUntilReady(Fd, Events)) continue;
     Done = 0;
     LastError = ErrorCodeFromErrno(errno);
     return false;

@@ -1,11 +1,15 @@
 // The two fatal reports: the exception report on standard error and the short run-time error
 // text on standard output. Both are built in fixed buffers, since they may run when memory has
 // run out.
+#include "report.h"
+
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 
-#include "process.h"
+#include "console_text.h"
+
+std::uint8_t ConsoleApp = 0;
+char RunErrorText[RunErrorTextSize] = "Runtime error     at 00000000";
 
 static constexpr char HexDigits[] = "0123456789ABCDEF";
 
@@ -68,32 +72,35 @@ std::uint32_t FormatExceptionReport(TObject* Object, const void* Address, char* 
                   {Object->ClassName(), Name, static_cast<std::int64_t>(Offset), Message, Period});
 }
 
-void ReportException(TObject* Object, const void* Address) {
+std::int32_t ReportException(TObject* Object, const void* Address) {
   char Buffer[1024];
   std::uint32_t Length = FormatExceptionReport(Object, Address, Buffer, sizeof Buffer);
   if (ConsoleApp != 1) {
     Platform->ShowMessage(LoadResString(IdReportCaption).data(), Buffer);
-    return;
+    return 0;
   }
-  // Output written before the failure goes out first; if that fails in turn, the check raises
-  // a new exception whose report replaces this one.
+  // Output written before the failure goes out first.
   FlushOutput(StdOutText);
-  CheckIo();
+  if (PendingIoError != 0) return PendingIoError;
   Platform->AnsiToOem(Buffer, Length);
   THandle Handle = Platform->GetStdHandle(StdErrorHandle);
   WriteWhole(Handle, Buffer, Length);
   WriteWhole(Handle, "\r\n", 2);
+  return 0;
 }
 
-void WriteRunErrorText() {
-  // Filled in place from the right; a shorter number keeps the template's blanks and zeros.
-  auto Number = static_cast<std::uint32_t>(ProcessExitCode);
+void WriteRunErrorText(std::int32_t Number, const void* Address) {
+  // Filled in place from the right. The fields are blanked and zeroed first, so that a
+  // shorter number or address does not keep the digits of an earlier fill.
+  std::fill(RunErrorText + 14, RunErrorText + 17, ' ');
+  std::fill(RunErrorText + 21, RunErrorText + 29, '0');
+  auto Digits = static_cast<std::uint32_t>(Number);
   for (int Pos = 16; Pos >= 14; --Pos) {
-    RunErrorText[Pos] = static_cast<char>('0' + Number % 10);
-    Number /= 10;
-    if (Number == 0) break;
+    RunErrorText[Pos] = static_cast<char>('0' + Digits % 10);
+    Digits /= 10;
+    if (Digits == 0) break;
   }
-  auto Where = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(FaultAddress));
+  auto Where = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(Address));
   for (int Pos = 28; Pos >= 21; --Pos) {
     RunErrorText[Pos] = HexDigits[Where & 0xF];
     Where >>= 4;

@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "console/console.h"
 #include "console/process.h"
+#include "console/top_level.h"
 
 extern std::string Answer;
 extern std::string ExpectedAnswer;

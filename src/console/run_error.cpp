@@ -1,0 +1,104 @@
+// Run-time errors: the check's rare half, the kinds' numbers and classes, and the turning of a
+// kind into an exception. Kind 0 is an I/O failure, whose message comes from the pending code.
+#include "run_error.h"
+
+#include "console.h"
+#include "process.h"
+#include "report.h"
+
+void (*RunErrorHook)(std::uint8_t, const void*) = nullptr;
+
+struct TIoMessage {
+  std::int32_t Code;
+  std::uint16_t Id;
+};
+
+static constexpr TIoMessage IoMessages[] = {
+    {2, 65522}, {3, 65523}, {4, 65524}, {5, 65525}, {100, 65526}, {101, 65527}, {106, 65528},
+};
+
+template <class T> static TObject* MakeObject(std::string_view Message) {
+  return new T(Message);
+}
+
+struct TRunError {
+  std::int32_t Number;                // without the exception hooks
+  TObject* (*Make)(std::string_view); // with them; null where the object is pre-made
+};
+
+// Indexed by kind; kinds 25 and above are I/O errors numbered by the kind itself.
+static constexpr TRunError RunErrors[] = {
+    {0, nullptr}, // kind 0: the number comes from the pending I/O code
+    {203, nullptr},
+    {204, nullptr},
+    {200, MakeObject<EDivByZero>},
+    {201, MakeObject<ERangeError>},
+    {215, MakeObject<EIntOverflow>},
+    {207, MakeObject<EInvalidOp>},
+    {200, MakeObject<EZeroDivide>},
+    {205, MakeObject<EOverflow>},
+    {206, MakeObject<EUnderflow>},
+    {219, MakeObject<EInvalidCast>},
+    {216, MakeObject<EAccessViolation>},
+    {218, MakeObject<EPrivilege>},
+    {217, MakeObject<EControlC>},
+    {202, MakeObject<EStackOverflow>},
+    {220, MakeObject<EVariantError>},
+    {221, MakeObject<EVariantError>},
+    {222, MakeObject<EVariantError>},
+    {223, MakeObject<EVariantError>},
+    {224, MakeObject<EVariantError>},
+    {225, MakeObject<EVariantError>},
+    {227, MakeObject<EAssertionFailed>},
+    {0, MakeObject<EExternalException>},
+    {228, MakeObject<EIntfCastError>},
+    {229, MakeObject<ESafecallException>},
+};
+static constexpr std::uint8_t LastTableKind = std::size(RunErrors) - 1;
+
+std::int32_t RunErrorNumber(std::uint8_t Kind) {
+  std::int32_t Number;
+  if (Kind == 0)
+    Number = PendingIoError & 0xFF;
+  else if (Kind <= LastTableKind)
+    Number = RunErrors[Kind].Number;
+  else
+    Number = Kind;
+  // An exit code of 0 would report the failure as a success.
+  return Number == 0 ? 255 : Number;
+}
+
+[[gnu::noinline]] void RaiseIoCheck(std::uint32_t) {
+  RaiseRunError(0, __builtin_return_address(0));
+}
+
+void RaiseRunError(std::uint8_t Kind, const void* Address) {
+  Kind &= 0x7F;
+  if (RunErrorHook != nullptr) RunErrorHook(Kind, Address);
+  std::int32_t Number = RunErrorNumber(Kind);
+  FaultAddress = Address;
+  EndProcess(Number);
+}
+
+void RunErrorToException(std::uint8_t Kind, const void* Address) {
+  TObject* Object;
+  if (Kind == 1)
+    Object = &OutOfMemoryObject();
+  else if (Kind == 2)
+    Object = &InvalidPointerObject();
+  else if (Kind >= 3 && Kind <= LastTableKind)
+    Object = RunErrors[Kind].Make(LoadResString(IdKindMessageBase + Kind));
+  else
+    Object = MakeIoFailure();
+  throw TRaised{Object, Address};
+}
+
+EInOutError* MakeIoFailure() {
+  std::int32_t Code = TakePendingIoError();
+  for (const TIoMessage& Entry : IoMessages)
+    if (Entry.Code == Code) return new EInOutError(LoadResString(Entry.Id), Code);
+  char Text[64];
+  std::uint32_t Length =
+      FormatTo(Text, sizeof Text, LoadResString(IdIoErrorFormat), {std::int64_t{Code}});
+  return new EInOutError({Text, Length}, Code);
+}
