@@ -7,6 +7,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "console_text.h"
 
 static void AssertInputInvariant([[maybe_unused]] const TConsoleText& Stream) {
@@ -54,11 +58,25 @@ TInputChar NextInputChar(TConsoleText& Stream) {
   return {Byte, false};
 }
 
-#if defined(__GNUC__)
-using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
+inline constexpr std::uint32_t BlockSize = 16;
 
 // Index of the first line-end candidate in the 16 bytes at Bytes, or 16 when there is none.
 // Without the flag, LF stands in for 26, which is then an ordinary byte.
+#if defined(__SSE2__)
+[[gnu::always_inline]] static inline std::uint32_t FirstCandidate(const std::uint8_t* Bytes,
+                                                                  bool CrLf) {
+  __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes));
+  __m128i Ends = _mm_or_si128(_mm_cmpeq_epi8(Block, _mm_set1_epi8(ByteLf)),
+                              _mm_cmpeq_epi8(Block, _mm_set1_epi8(ByteCr)));
+  auto Markers = static_cast<std::uint32_t>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(Block, _mm_set1_epi8(ByteEndOfInput))));
+  auto Candidates = static_cast<std::uint32_t>(_mm_movemask_epi8(Ends)) |
+                    (Markers & (0u - static_cast<std::uint32_t>(CrLf)));
+  return static_cast<std::uint32_t>(std::countr_zero(Candidates | 0x10000u));
+}
+#else
+using TByteBlock = std::uint8_t __attribute__((vector_size(BlockSize)));
+
 [[gnu::always_inline]] static inline std::uint32_t FirstCandidate(const std::uint8_t* Bytes,
                                                                   bool CrLf) {
   TByteBlock Block;
@@ -74,16 +92,30 @@ using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
                                                           : std::countl_zero(Halves[Half]);
     return Half * 8 + static_cast<std::uint32_t>(Bits) / 8;
   }
-  return sizeof(TByteBlock);
+  return BlockSize;
 }
 #endif
+
+// Bit I set when byte I of the 16 at Bytes is a control byte up to 26: LF, CR and the
+// end-of-input marker are among them, and the caller looks at the byte where it stops.
+[[gnu::always_inline]] static inline std::uint32_t ControlBytes(const std::uint8_t* Bytes) {
+#if defined(__SSE2__)
+  __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes));
+  __m128i Low = _mm_min_epu8(Block, _mm_set1_epi8(ByteEndOfInput));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(Low, Block)));
+#else
+  std::uint32_t Mask = 0;
+  for (std::uint32_t I = 0; I < BlockSize; ++I)
+    Mask |= std::uint32_t{Bytes[I] <= ByteEndOfInput} << I;
+  return Mask;
+#endif
+}
 
 // Length of the run of bytes at Bytes that need no special treatment in a line.
 [[gnu::always_inline]] static inline std::uint32_t OrdinaryRun(const std::uint8_t* Bytes,
                                                                std::uint32_t Count, bool CrLf) {
   std::uint32_t I = 0;
-#if defined(__GNUC__)
-  constexpr std::uint32_t Block = sizeof(TByteBlock);
+  constexpr std::uint32_t Block = BlockSize;
   if (Count >= Block) {
     for (; I + Block <= Count; I += Block)
       if (std::uint32_t At = FirstCandidate(Bytes + I, CrLf); At < Block) return I + At;
@@ -92,7 +124,6 @@ using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
     std::uint32_t At = FirstCandidate(Bytes + Count - Block, CrLf);
     return At < Block ? Count - Block + At : Count;
   }
-#endif
   if (CrLf) {
     while (I < Count && Bytes[I] != ByteLf && Bytes[I] != ByteCr && Bytes[I] != ByteEndOfInput) ++I;
   } else {
@@ -185,16 +216,24 @@ void ReadLineText(TConsoleText& Stream, std::string& Text) {
   // next chunk would go on exactly where this read does. The text, the position and the reads
   // of the handle come out the same.
   Text.clear();
-  // The usual case: the whole line and the LF after it are in the buffer (which also means
-  // that the stream is open for input).
-  if (Stream.BufferPos < Stream.BufferEnd) {
-    const std::uint8_t* Run = Stream.BufferData + Stream.BufferPos;
-    std::uint32_t Buffered = Stream.BufferEnd - Stream.BufferPos;
-    std::uint32_t N = OrdinaryRun(Run, Buffered, Stream.TextFlags & CrLfFlag);
-    if (N < Buffered && Run[N] == ByteLf) {
-      Text.append(reinterpret_cast<const char*>(Run), N);
-      Stream.BufferPos += N;
-      return;
+  // The usual cases: an empty line, or one that ends with an LF among the next 32 bytes of the
+  // buffer (buffered bytes also mean that the stream is open for input). The 32 bytes looked at
+  // end with the buffer at the latest and may reach past the buffered ones.
+  const std::uint32_t Pos = Stream.BufferPos;
+  if (Pos < Stream.BufferEnd) {
+    const std::uint8_t* Run = Stream.BufferData + Pos;
+    if (Run[0] == ByteLf) return;
+    if (Stream.BufferSize >= 2 * BlockSize) {
+      const std::uint32_t Start = std::min(Pos, Stream.BufferSize - 2 * BlockSize);
+      const std::uint8_t* Window = Stream.BufferData + Start;
+      const std::uint32_t Controls =
+          (ControlBytes(Window) | ControlBytes(Window + BlockSize) << BlockSize) >> (Pos - Start);
+      const auto N = static_cast<std::uint32_t>(std::countr_zero(Controls));
+      if (Controls != 0 && Pos + N < Stream.BufferEnd && Run[N] == ByteLf) {
+        Text.append(reinterpret_cast<const char*>(Run), N);
+        Stream.BufferPos = Pos + N;
+        return;
+      }
     }
   }
   ReadLineRest(Stream, Text);
