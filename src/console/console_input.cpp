@@ -17,6 +17,9 @@ static void AssertInputInvariant([[maybe_unused]] const TConsoleText& Stream) {
   assert(Stream.BufferPos <= Stream.BufferEnd && Stream.BufferEnd <= Stream.BufferSize);
 }
 
+// Counts the changes of buffered input: each buffer load, and each end-of-input marker stored.
+static std::uint32_t LoadCount = 0;
+
 bool PrepareInput(TConsoleText& Stream) {
   if (&Stream == &StdInText) {
     Stream.TextFlags = LineBreakDefault;
@@ -37,6 +40,7 @@ std::int32_t FillInputBuffer(TConsoleText& Stream) {
   }
   assert(Read <= Stream.BufferSize);
   Stream.BufferEnd = Read;
+  ++LoadCount;
   return 0;
 }
 
@@ -46,7 +50,10 @@ TInputChar NextInputChar(TConsoleText& Stream) {
   if (Stream.BufferPos >= Stream.BufferEnd) {
     if (RunHandler(Stream, &TConsoleText::TransferHandler) != 0) return {ByteEndOfInput, true};
     if (Stream.BufferPos >= Stream.BufferEnd) {
-      if (CrLf) Stream.BufferData[Stream.BufferEnd++] = ByteEndOfInput;
+      if (CrLf) {
+        Stream.BufferData[Stream.BufferEnd++] = ByteEndOfInput;
+        ++LoadCount;
+      }
       AssertInputInvariant(Stream);
       return {ByteEndOfInput, true};
     }
@@ -210,26 +217,61 @@ std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_
   ReadLineInto(Stream, Store);
 }
 
+namespace {
+
+// The control bytes up to 26 of one buffer load of a standard stream, a bit for each of its
+// buffered bytes, marked once for all the line reads of the load: most lines are then found
+// with a shift and a bit count.
+struct TLoadMarks {
+  const TConsoleText* Stream = nullptr;
+  std::uint32_t Load = 0; // the LoadCount they were marked at
+  std::uint64_t Bits[StdBufferSize / 64] = {};
+};
+
+TLoadMarks Marks;
+
+[[gnu::noinline]] void MarkLoad(const TConsoleText& Stream) {
+  Marks.Stream = &Stream;
+  Marks.Load = LoadCount;
+  // The whole buffer, then the bytes past the buffered ones, left over from earlier loads, are
+  // cleared again.
+  for (std::uint32_t Word = 0; Word < StdBufferSize / 64; ++Word) {
+    const std::uint8_t* Bytes = Stream.BufferData + Word * 64;
+    std::uint64_t Bits = 0;
+    for (std::uint32_t Block = 0; Block < 64 / BlockSize; ++Block)
+      Bits |= std::uint64_t{ControlBytes(Bytes + Block * BlockSize)} << Block * BlockSize;
+    const std::uint32_t Buffered = Stream.BufferEnd - std::min(Stream.BufferEnd, Word * 64);
+    if (Buffered < 64) Bits &= (std::uint64_t{1} << Buffered) - 1;
+    Marks.Bits[Word] = Bits;
+  }
+}
+
+} // namespace
+
 void ReadLineText(TConsoleText& Stream, std::string& Text) {
   // The line goes straight into Text rather than through 255-byte chunks of ReadLineChunk:
   // a chunk that stops because it is full has looked at nothing beyond its last byte, so the
   // next chunk would go on exactly where this read does. The text, the position and the reads
   // of the handle come out the same.
   Text.clear();
-  // The usual cases: an empty line, or one that ends with an LF among the next 32 bytes of the
-  // buffer (buffered bytes also mean that the stream is open for input). The 32 bytes looked at
-  // end with the buffer at the latest and may reach past the buffered ones.
+  // The usual cases: an empty line, or one whose first control byte in the buffer is its LF
+  // (buffered bytes also mean that the stream is open for input).
   const std::uint32_t Pos = Stream.BufferPos;
   if (Pos < Stream.BufferEnd) {
     const std::uint8_t* Run = Stream.BufferData + Pos;
     if (Run[0] == ByteLf) return;
-    if (Stream.BufferSize >= 2 * BlockSize) {
-      const std::uint32_t Start = std::min(Pos, Stream.BufferSize - 2 * BlockSize);
-      const std::uint8_t* Window = Stream.BufferData + Start;
-      const std::uint32_t Controls =
-          (ControlBytes(Window) | ControlBytes(Window + BlockSize) << BlockSize) >> (Pos - Start);
-      const auto N = static_cast<std::uint32_t>(std::countr_zero(Controls));
-      if (Controls != 0 && Pos + N < Stream.BufferEnd && Run[N] == ByteLf) {
+    if (Stream.BufferSize == StdBufferSize) {
+      if (Marks.Stream != &Stream || Marks.Load != LoadCount) MarkLoad(Stream);
+      // The first control byte from Pos on: in the word that holds Pos, or else in the next.
+      const std::uint64_t Ends = Pos < 64 ? Marks.Bits[0] >> Pos : Marks.Bits[1] >> (Pos - 64);
+      std::uint32_t N = StdBufferSize;
+      if (Ends != 0)
+        N = static_cast<std::uint32_t>(std::countr_zero(Ends));
+      else if (Pos < 64 && Marks.Bits[1] != 0)
+        N = 64 - Pos + static_cast<std::uint32_t>(std::countr_zero(Marks.Bits[1]));
+      // Longer lines go the general way, whose copy is a call: the compiler would copy them
+      // with a string instruction that is slow to start.
+      if (N < 32 && Run[N] == ByteLf) {
         Text.append(reinterpret_cast<const char*>(Run), N);
         Stream.BufferPos = Pos + N;
         return;
