@@ -281,12 +281,8 @@ void ReadLineText(TConsoleText& Stream, std::string& Text) {
   ReadLineRest(Stream, Text);
 }
 
-void FinishInputLine(TConsoleText& Stream) {
-  // The usual case, the LF that a line read stopped in front of, without the one-byte read.
-  if (Stream.BufferPos < Stream.BufferEnd && Stream.BufferData[Stream.BufferPos] == ByteLf) {
-    ++Stream.BufferPos;
-    return;
-  }
+// FinishInputLine past its usual case.
+[[gnu::noinline]] static void FinishInputLineRest(TConsoleText& Stream) {
   for (;;) {
     TInputChar Next = NextInputChar(Stream);
     if (Next.End || Next.Byte == ByteLf) return;
@@ -295,4 +291,14 @@ void FinishInputLine(TConsoleText& Stream) {
     if (Next.End || Next.Byte == ByteLf) return;
     --Stream.BufferPos; // read the byte after a lone CR again
   }
+}
+
+void FinishInputLine(TConsoleText& Stream) {
+  // The usual case, the LF that a line read stopped in front of, without the one-byte read:
+  // small enough for link-time optimisation to build into every caller.
+  if (Stream.BufferPos < Stream.BufferEnd && Stream.BufferData[Stream.BufferPos] == ByteLf) {
+    ++Stream.BufferPos;
+    return;
+  }
+  FinishInputLineRest(Stream);
 }
