@@ -63,7 +63,9 @@ static bool WaitUntilReady(int Fd, short Events) {
 
 // Makes one read or write: an interrupted call is made again and a descriptor that is not ready
 // is waited for, so the caller sees only bytes moved, the end of input, or a failure.
-template <class TCall> static bool Transfer(int Fd, short Events, std::uint32_t& Done, TCall Call) {
+template <class TCall>
+[[gnu::always_inline]] static inline bool Transfer(int Fd, short Events, std::uint32_t& Done,
+                                                   TCall Call) {
   for (;;) {
     ssize_t N = Call();
     if (N >= 0) {
