@@ -3,12 +3,12 @@
 # one run: Google Benchmark for line input and output in process, hyperfine for start-up and
 # the 100,000-question game, GNU time for peak memory, strace for the read and write calls.
 # Prints the table of bench/README.md. Usage: bench/run.sh [BUILD_DIR]  (default build-bench)
-#   KVIZ_BENCH_REPETITIONS (15) and KVIZ_BENCH_ROUNDS (5) set how often each case runs.
+#   KVIZ_BENCH_REPETITIONS (15) and KVIZ_BENCH_ROUNDS (10) set how often each case runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 repetitions=${KVIZ_BENCH_REPETITIONS:-15}
-rounds=${KVIZ_BENCH_ROUNDS:-5}
+rounds=${KVIZ_BENCH_ROUNDS:-10}
 questions=100000
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j2 >/dev/null
@@ -23,11 +23,12 @@ TMPDIR=$scratch "$build/bench/stream_bench" --benchmark_repetitions="$repetition
   --benchmark_out="$scratch/stream.json" --benchmark_out_format=json >&2
 
 # Start-up: kviz on empty input (hyperfine's standard input) writing a file, against C
-# programs making the one read and writing the same bytes in the same pieces.
+# programs making the one read and writing the same bytes in the same pieces. Many short rounds,
+# so that a neighbour's burst of work falls on kviz and floor alike.
 "$build/kviz" </dev/null >"$scratch/startup.txt"
 hex=$(od -An -v -tx1 "$scratch/startup.txt" | tr -d ' \n')
-for round in $(seq "$rounds"); do
-  hyperfine -N --style none --warmup 5 --runs 100 --output="$scratch/out.txt" \
+for round in $(seq $((rounds * 2))); do
+  hyperfine -N --style none --warmup 3 --runs 25 --output="$scratch/out.txt" \
     --export-json "$scratch/startup-$round.json" -n kviz "$build/kviz" \
     -n floor "$build/bench/startup_floor $hex" \
     -n "floor, dynamic" "$build/bench/startup_floor_dynamic $hex" >/dev/null
@@ -49,7 +50,7 @@ answers=$scratch/answers-enters.txt
 cmp -s "$scratch/game.txt" "$scratch/game-floor.txt" || { echo "the floor wrote other bytes" >&2; exit 1; }
 for round in $(seq "$rounds"); do
   # The old output goes before each run, so that no run pays for freeing its pages.
-  hyperfine --style none --warmup 2 --runs 5 --prepare "rm -f $scratch/out.txt" \
+  hyperfine --style none --warmup 1 --runs 3 --prepare "rm -f $scratch/out.txt" \
     --export-json "$scratch/game-$round.json" \
     -n kviz "$build/kviz_scripted <$answers >$scratch/out.txt" \
     -n floor "$build/bench/game_floor $scratch/game.txt <$answers >$scratch/out.txt" >/dev/null
