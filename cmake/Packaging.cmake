@@ -1,0 +1,142 @@
+# What `cmake --install` puts where, and the packages cpack makes from it: a Debian package
+# (cpack -G DEB) on Linux, a zip with kviz.exe and README.txt in the Windows cross build.
+# Every generated file is made at configure time, so an install needs no other build step.
+
+# Packaging takes what is built and builds nothing more: after a build of the game alone, cpack
+# must not first build every test.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+set(KVIZ_MAINTAINER "kviz maintainers <maintainers@users.noreply.c-seed-750ce197.example>"
+    CACHE STRING "Maintainer named in the Debian package and its changelog")
+# Dates from SOURCE_DATE_EPOCH (see Reproducible.cmake), so that packages repeat byte for byte.
+string(TIMESTAMP KVIZ_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+set(KVIZ_GENERATED ${PROJECT_BINARY_DIR}/package)
+file(MAKE_DIRECTORY ${KVIZ_GENERATED})
+
+set(CPACK_PACKAGE_NAME kviz)
+set(CPACK_PACKAGE_CONTACT "${KVIZ_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console quiz of twelve programming questions")
+set(CPACK_PACKAGE_DESCRIPTION [=[
+kviz asks programming questions, in a South Slavic language written in plain
+ASCII, drawn at random with repetition from a bank of twelve: data types,
+integer division, the square-root routine, compilation, procedures and
+functions. The answer is typed and must match exactly.
+
+The game ends at the first wrong answer and shows the accepted answer and the
+counts of wrong and correct answers. It keeps no files or settings.]=])
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+    GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# Read by cpack when it starts: the dates in the archives and the stripped programs are the
+# commit's, and Depends cannot be left out for want of the tools that compute it.
+file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/cpack-options.cmake @ONLY CONTENT [=[
+set(ENV{SOURCE_DATE_EPOCH} "@KVIZ_SOURCE_DATE_EPOCH@")
+if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
+  find_program(KVIZ_SHLIBDEPS dpkg-shlibdeps)
+  find_program(KVIZ_FILE file)
+  if(NOT KVIZ_SHLIBDEPS OR NOT KVIZ_FILE)
+    message(FATAL_ERROR "The game is linked dynamically; its Depends need dpkg-shlibdeps and "
+                        "file (Debian packages dpkg-dev and file)")
+  endif()
+endif()
+]=])
+set(CPACK_PROJECT_CONFIG_FILE ${KVIZ_GENERATED}/cpack-options.cmake)
+
+if(WIN32)
+  install(TARGETS kviz RUNTIME DESTINATION .)
+  file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/README.txt NEWLINE_STYLE CRLF @ONLY CONTENT [=[
+kviz @PROJECT_VERSION@ for Windows
+
+kviz is a one-player console quiz: it asks programming questions (in a South
+Slavic language, plain ASCII) drawn at random, with repetition, from a bank of
+twelve.
+
+Open a console window (Command Prompt) in this folder and type
+
+    kviz.exe
+
+or double-click kviz.exe. Type each answer and press Enter. The answer must
+match exactly ("paskal", not "Paskal" or "paskal "; "1", not "1."). A correct
+answer prints "Tacan odgovor." and the game waits for Enter before the next
+question. The first wrong answer shows the right one and the count of wrong
+answers; press Enter to see the count of correct answers, and Enter once more
+to leave.
+
+kviz.exe needs only what comes with Windows: copy it anywhere. It keeps no
+files or settings. If the console fails, the game stops with a three-line
+report and exit status 1.
+]=])
+  install(FILES ${KVIZ_GENERATED}/README.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-win32)
+  # cpack's zip writer stores the staged files' access and change times: the zip is written
+  # anew with the commit's time. Only cpack needs python3 for it, not the build.
+  find_program(KVIZ_PYTHON3 python3)
+  mark_as_advanced(KVIZ_PYTHON3)
+  file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/cpack-zip.cmake @ONLY CONTENT [=[
+if("@KVIZ_PYTHON3@" MATCHES "NOTFOUND$")
+  message(FATAL_ERROR "python3 not found: it rewrites the zip so that builds repeat")
+endif()
+foreach(Zip IN LISTS CPACK_PACKAGE_FILES)
+  execute_process(COMMAND "@KVIZ_PYTHON3@" "@PROJECT_SOURCE_DIR@/cmake/zip-normalize.py"
+                          ${Zip} @KVIZ_SOURCE_DATE_EPOCH@ COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+]=])
+  set(CPACK_POST_BUILD_SCRIPTS ${KVIZ_GENERATED}/cpack-zip.cmake)
+  include(CPack)
+  return()
+endif()
+
+# Debian's place for games; /usr/local/games when installed by hand.
+set(KVIZ_GAMESDIR games CACHE STRING "Where the game goes, under the install prefix")
+install(TARGETS kviz RUNTIME DESTINATION ${KVIZ_GAMESDIR})
+
+# Manual page and changelog go compressed, without a name or time stamp in the gzip header.
+find_program(KVIZ_GZIP gzip REQUIRED)
+mark_as_advanced(KVIZ_GZIP)
+function(KvizGzip Source Target)
+  execute_process(COMMAND ${KVIZ_GZIP} -9 -n -c ${Source} OUTPUT_FILE ${Target}
+                  RESULT_VARIABLE Status)
+  if(NOT Status EQUAL 0)
+    message(FATAL_ERROR "gzip ${Source}: ${Status}")
+  endif()
+endfunction()
+
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/man/kviz.6)
+KvizGzip(${PROJECT_SOURCE_DIR}/man/kviz.6 ${KVIZ_GENERATED}/kviz.6.gz)
+install(FILES ${KVIZ_GENERATED}/kviz.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/changelog @ONLY CONTENT [=[
+kviz (@PROJECT_VERSION@) unstable; urgency=medium
+
+  * First packaged release: the console quiz of twelve programming questions.
+
+ -- @KVIZ_MAINTAINER@  @KVIZ_RELEASE_DATE@
+]=])
+KvizGzip(${KVIZ_GENERATED}/changelog ${KVIZ_GENERATED}/changelog.gz)
+# The copyright file in Debian's machine-readable form.
+file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/copyright @ONLY CONTENT [=[
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: kviz
+
+Files: *
+Copyright: 2026 kviz maintainers
+License: all-rights-reserved
+ No licence has been chosen yet: the copyright holders keep all rights.
+]=])
+install(FILES ${KVIZ_GENERATED}/changelog.gz ${KVIZ_GENERATED}/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# A static game depends on no library; a dynamic one gets its Depends from dpkg-shlibdeps.
+if(NOT KVIZ_STATIC)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+
+include(CPack)

@@ -1,0 +1,20 @@
+#!/usr/bin/env python3
+# Rewrites a zip made by cpack with fixed entry times and no extra fields: its writer stores the
+# staged files' access and change times, so two builds of one commit would differ.
+# Usage: zip-normalize.py ZIP SOURCE_DATE_EPOCH
+import sys
+import time
+import zipfile
+
+path, epoch = sys.argv[1], int(sys.argv[2])
+# Zip times are plain date and time fields that start in 1980.
+stamp = time.gmtime(max(epoch, 315532800))[:6]
+with zipfile.ZipFile(path) as old:
+    entries = [(info, old.read(info)) for info in old.infolist()]
+with zipfile.ZipFile(path, "w") as new:
+    for info, data in entries:
+        fresh = zipfile.ZipInfo(info.filename, stamp)
+        fresh.create_system = 3  # Unix, so that the permission bits below count
+        fresh.external_attr = info.external_attr
+        fresh.compress_type = zipfile.ZIP_DEFLATED
+        new.writestr(fresh, data, compresslevel=9)
