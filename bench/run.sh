@@ -14,7 +14,8 @@ cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j2 >/dev/null
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-echo "machine: $(nproc) cores of $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')," \
+model=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')
+echo "machine: $(nproc) cores of $model," \
   "load $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Line input and output: the repetitions of every case interleaved at random.
@@ -47,7 +48,10 @@ printf 'x\n\n\n' >"$scratch/answers-one.txt"
 answers=$scratch/answers-enters.txt
 "$build/kviz_scripted" <"$answers" >"$scratch/game.txt"
 "$build/bench/game_floor" "$scratch/game.txt" <"$answers" >"$scratch/game-floor.txt"
-cmp -s "$scratch/game.txt" "$scratch/game-floor.txt" || { echo "the floor wrote other bytes" >&2; exit 1; }
+if ! cmp -s "$scratch/game.txt" "$scratch/game-floor.txt"; then
+  echo "the floor wrote other bytes than kviz" >&2
+  exit 1
+fi
 for round in $(seq "$rounds"); do
   # The old output goes before each run, so that no run pays for freeing its pages.
   hyperfine --style none --warmup 1 --runs 3 --prepare "rm -f $scratch/out.txt" \
@@ -66,7 +70,7 @@ peak() {
 long=$(peak "$answers")
 one=$(peak "$scratch/answers-one.txt")
 growth=$((long - one))
-echo "| peak RSS growth, $questions-question game ($long KiB) over a one-question game ($one KiB) |" \
+echo "| peak RSS growth, $questions-question game ($long KiB) over one question ($one KiB) |" \
   "$growth KiB | 0 KiB | | 0 | $([ $growth -le 0 ] && echo met || echo MISSED) |"
 
 # Read and write calls: one read per 128 bytes of input (one more when the input ends before
@@ -89,7 +93,9 @@ for ending in enters eof; do
   [ $ending = eof ] && want_reads=$((want_reads + 1))
   want_writes=$(((out + 127) / 128))
   verdict=MISSED
-  [ "$reads" -eq "$want_reads" ] && [ "$writes" -eq "$want_writes" ] && [ "$other" -le 1 ] && verdict=met
+  if [ "$reads" -eq "$want_reads" ] && [ "$writes" -eq "$want_writes" ] && [ "$other" -le 1 ]; then
+    verdict=met
+  fi
   echo "| reads of fd 0 / writes to fd 1, input ending with $ending | $reads / $writes |" \
     "$want_reads / $want_writes | exact | minimum | $verdict |"
 done

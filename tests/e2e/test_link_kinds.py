@@ -19,7 +19,8 @@ def header_address(path):
     with open(path, "rb") as f:
         head = f.read(4096)
     assert head[:5] == b"\x7fELF\x02", "a 64-bit ELF file"
-    (table,), (size, count) = struct.unpack_from("<Q", head, 0x20), struct.unpack_from("<HH", head, 0x36)
+    (table,) = struct.unpack_from("<Q", head, 0x20)  # e_phoff
+    size, count = struct.unpack_from("<HH", head, 0x36)  # e_phentsize, e_phnum
     for i in range(count):
         kind, _, offset, address = struct.unpack_from("<IIQQ", head, table + i * size)
         if kind == 1:  # PT_LOAD
