@@ -7,11 +7,18 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "console_text.h"
 
 static void AssertInputInvariant([[maybe_unused]] const TConsoleText& Stream) {
   assert(Stream.BufferPos <= Stream.BufferEnd && Stream.BufferEnd <= Stream.BufferSize);
 }
+
+// Counts the changes of buffered input: each buffer load, and each end-of-input marker stored.
+static std::uint32_t LoadCount = 0;
 
 bool PrepareInput(TConsoleText& Stream) {
   if (&Stream == &StdInText) {
@@ -33,6 +40,7 @@ std::int32_t FillInputBuffer(TConsoleText& Stream) {
   }
   assert(Read <= Stream.BufferSize);
   Stream.BufferEnd = Read;
+  ++LoadCount;
   return 0;
 }
 
@@ -42,7 +50,10 @@ TInputChar NextInputChar(TConsoleText& Stream) {
   if (Stream.BufferPos >= Stream.BufferEnd) {
     if (RunHandler(Stream, &TConsoleText::TransferHandler) != 0) return {ByteEndOfInput, true};
     if (Stream.BufferPos >= Stream.BufferEnd) {
-      if (CrLf) Stream.BufferData[Stream.BufferEnd++] = ByteEndOfInput;
+      if (CrLf) {
+        Stream.BufferData[Stream.BufferEnd++] = ByteEndOfInput;
+        ++LoadCount;
+      }
       AssertInputInvariant(Stream);
       return {ByteEndOfInput, true};
     }
@@ -54,11 +65,25 @@ TInputChar NextInputChar(TConsoleText& Stream) {
   return {Byte, false};
 }
 
-#if defined(__GNUC__)
-using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
+inline constexpr std::uint32_t BlockSize = 16;
 
 // Index of the first line-end candidate in the 16 bytes at Bytes, or 16 when there is none.
 // Without the flag, LF stands in for 26, which is then an ordinary byte.
+#if defined(__SSE2__)
+[[gnu::always_inline]] static inline std::uint32_t FirstCandidate(const std::uint8_t* Bytes,
+                                                                  bool CrLf) {
+  __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes));
+  __m128i Ends = _mm_or_si128(_mm_cmpeq_epi8(Block, _mm_set1_epi8(ByteLf)),
+                              _mm_cmpeq_epi8(Block, _mm_set1_epi8(ByteCr)));
+  auto Markers = static_cast<std::uint32_t>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(Block, _mm_set1_epi8(ByteEndOfInput))));
+  auto Candidates = static_cast<std::uint32_t>(_mm_movemask_epi8(Ends)) |
+                    (Markers & (0u - static_cast<std::uint32_t>(CrLf)));
+  return static_cast<std::uint32_t>(std::countr_zero(Candidates | 0x10000u));
+}
+#else
+using TByteBlock = std::uint8_t __attribute__((vector_size(BlockSize)));
+
 [[gnu::always_inline]] static inline std::uint32_t FirstCandidate(const std::uint8_t* Bytes,
                                                                   bool CrLf) {
   TByteBlock Block;
@@ -74,16 +99,30 @@ using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
                                                           : std::countl_zero(Halves[Half]);
     return Half * 8 + static_cast<std::uint32_t>(Bits) / 8;
   }
-  return sizeof(TByteBlock);
+  return BlockSize;
 }
 #endif
+
+// Bit I set when byte I of the 16 at Bytes is a control byte up to 26: LF, CR and the
+// end-of-input marker are among them, and the caller looks at the byte where it stops.
+[[gnu::always_inline]] static inline std::uint32_t ControlBytes(const std::uint8_t* Bytes) {
+#if defined(__SSE2__)
+  __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes));
+  __m128i Low = _mm_min_epu8(Block, _mm_set1_epi8(ByteEndOfInput));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(Low, Block)));
+#else
+  std::uint32_t Mask = 0;
+  for (std::uint32_t I = 0; I < BlockSize; ++I)
+    Mask |= std::uint32_t{Bytes[I] <= ByteEndOfInput} << I;
+  return Mask;
+#endif
+}
 
 // Length of the run of bytes at Bytes that need no special treatment in a line.
 [[gnu::always_inline]] static inline std::uint32_t OrdinaryRun(const std::uint8_t* Bytes,
                                                                std::uint32_t Count, bool CrLf) {
   std::uint32_t I = 0;
-#if defined(__GNUC__)
-  constexpr std::uint32_t Block = sizeof(TByteBlock);
+  constexpr std::uint32_t Block = BlockSize;
   if (Count >= Block) {
     for (; I + Block <= Count; I += Block)
       if (std::uint32_t At = FirstCandidate(Bytes + I, CrLf); At < Block) return I + At;
@@ -92,7 +131,6 @@ using TByteBlock = std::uint8_t __attribute__((vector_size(16)));
     std::uint32_t At = FirstCandidate(Bytes + Count - Block, CrLf);
     return At < Block ? Count - Block + At : Count;
   }
-#endif
   if (CrLf) {
     while (I < Count && Bytes[I] != ByteLf && Bytes[I] != ByteCr && Bytes[I] != ByteEndOfInput) ++I;
   } else {
@@ -179,33 +217,72 @@ std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_
   ReadLineInto(Stream, Store);
 }
 
+namespace {
+
+// The control bytes up to 26 of one buffer load of a standard stream, a bit for each of its
+// buffered bytes, marked once for all the line reads of the load: most lines are then found
+// with a shift and a bit count.
+struct TLoadMarks {
+  const TConsoleText* Stream = nullptr;
+  std::uint32_t Load = 0; // the LoadCount they were marked at
+  std::uint64_t Bits[StdBufferSize / 64] = {};
+};
+
+TLoadMarks Marks;
+
+[[gnu::noinline]] void MarkLoad(const TConsoleText& Stream) {
+  Marks.Stream = &Stream;
+  Marks.Load = LoadCount;
+  // The whole buffer, then the bytes past the buffered ones, left over from earlier loads, are
+  // cleared again.
+  for (std::uint32_t Word = 0; Word < StdBufferSize / 64; ++Word) {
+    const std::uint8_t* Bytes = Stream.BufferData + Word * 64;
+    std::uint64_t Bits = 0;
+    for (std::uint32_t Block = 0; Block < 64 / BlockSize; ++Block)
+      Bits |= std::uint64_t{ControlBytes(Bytes + Block * BlockSize)} << Block * BlockSize;
+    const std::uint32_t Buffered = Stream.BufferEnd - std::min(Stream.BufferEnd, Word * 64);
+    if (Buffered < 64) Bits &= (std::uint64_t{1} << Buffered) - 1;
+    Marks.Bits[Word] = Bits;
+  }
+}
+
+} // namespace
+
 void ReadLineText(TConsoleText& Stream, std::string& Text) {
   // The line goes straight into Text rather than through 255-byte chunks of ReadLineChunk:
   // a chunk that stops because it is full has looked at nothing beyond its last byte, so the
   // next chunk would go on exactly where this read does. The text, the position and the reads
   // of the handle come out the same.
   Text.clear();
-  // The usual case: the whole line and the LF after it are in the buffer (which also means
-  // that the stream is open for input).
-  if (Stream.BufferPos < Stream.BufferEnd) {
-    const std::uint8_t* Run = Stream.BufferData + Stream.BufferPos;
-    std::uint32_t Buffered = Stream.BufferEnd - Stream.BufferPos;
-    std::uint32_t N = OrdinaryRun(Run, Buffered, Stream.TextFlags & CrLfFlag);
-    if (N < Buffered && Run[N] == ByteLf) {
-      Text.append(reinterpret_cast<const char*>(Run), N);
-      Stream.BufferPos += N;
-      return;
+  // The usual cases: an empty line, or one whose first control byte in the buffer is its LF
+  // (buffered bytes also mean that the stream is open for input).
+  const std::uint32_t Pos = Stream.BufferPos;
+  if (Pos < Stream.BufferEnd) {
+    const std::uint8_t* Run = Stream.BufferData + Pos;
+    if (Run[0] == ByteLf) return;
+    if (Stream.BufferSize == StdBufferSize) {
+      if (Marks.Stream != &Stream || Marks.Load != LoadCount) MarkLoad(Stream);
+      // The first control byte from Pos on: in the word that holds Pos, or else in the next.
+      const std::uint64_t Ends = Pos < 64 ? Marks.Bits[0] >> Pos : Marks.Bits[1] >> (Pos - 64);
+      std::uint32_t N = StdBufferSize;
+      if (Ends != 0)
+        N = static_cast<std::uint32_t>(std::countr_zero(Ends));
+      else if (Pos < 64 && Marks.Bits[1] != 0)
+        N = 64 - Pos + static_cast<std::uint32_t>(std::countr_zero(Marks.Bits[1]));
+      // Longer lines go the general way, whose copy is a call: the compiler would copy them
+      // with a string instruction that is slow to start.
+      if (N < 32 && Run[N] == ByteLf) {
+        Text.append(reinterpret_cast<const char*>(Run), N);
+        Stream.BufferPos = Pos + N;
+        return;
+      }
     }
   }
   ReadLineRest(Stream, Text);
 }
 
-void FinishInputLine(TConsoleText& Stream) {
-  // The usual case, the LF that a line read stopped in front of, without the one-byte read.
-  if (Stream.BufferPos < Stream.BufferEnd && Stream.BufferData[Stream.BufferPos] == ByteLf) {
-    ++Stream.BufferPos;
-    return;
-  }
+// FinishInputLine past its usual case.
+[[gnu::noinline]] static void FinishInputLineRest(TConsoleText& Stream) {
   for (;;) {
     TInputChar Next = NextInputChar(Stream);
     if (Next.End || Next.Byte == ByteLf) return;
@@ -214,4 +291,14 @@ void FinishInputLine(TConsoleText& Stream) {
     if (Next.End || Next.Byte == ByteLf) return;
     --Stream.BufferPos; // read the byte after a lone CR again
   }
+}
+
+void FinishInputLine(TConsoleText& Stream) {
+  // The usual case, the LF that a line read stopped in front of, without the one-byte read:
+  // small enough for link-time optimisation to build into every caller.
+  if (Stream.BufferPos < Stream.BufferEnd && Stream.BufferData[Stream.BufferPos] == ByteLf) {
+    ++Stream.BufferPos;
+    return;
+  }
+  FinishInputLineRest(Stream);
 }

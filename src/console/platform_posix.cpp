@@ -8,8 +8,8 @@
 #include <ctime>
 #include <initializer_list>
 
-#include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <ucontext.h>
@@ -63,7 +63,9 @@ static bool WaitUntilReady(int Fd, short Events) {
 
 // Makes one read or write: an interrupted call is made again and a descriptor that is not ready
 // is waited for, so the caller sees only bytes moved, the end of input, or a failure.
-template <class TCall> static bool Transfer(int Fd, short Events, std::uint32_t& Done, TCall Call) {
+template <class TCall>
+[[gnu::always_inline]] static inline bool Transfer(int Fd, short Events, std::uint32_t& Done,
+                                                   TCall Call) {
   for (;;) {
     ssize_t N = Call();
     if (N >= 0) {
@@ -190,12 +192,34 @@ public:
   }
 
   TModuleInfo FindModule(const void* Address) override {
-    Dl_info Info;
-    if (Address == nullptr || dladdr(Address, &Info) == 0) return {ProgramPath(), 0, false};
-    const char* Path = Info.dli_fname;
-    // The main program may come back without a name of its own.
-    if (Path == nullptr || Path[0] == 0) Path = ProgramPath();
-    return {Path, reinterpret_cast<std::uintptr_t>(Info.dli_fbase), true};
+    // The loader's own list of the loaded files, which a static program has too: its one entry
+    // is the program. A module's base is where its file's first byte is mapped, as on Windows.
+    struct TSearch {
+      std::uintptr_t Address;
+      TModuleInfo Found;
+    } Search{reinterpret_cast<std::uintptr_t>(Address), {ProgramPath(), 0, false}};
+    if (Address == nullptr) return Search.Found;
+    dl_iterate_phdr(
+        [](dl_phdr_info* Module, std::size_t, void* Data) {
+          auto& Search = *static_cast<TSearch*>(Data);
+          const ElfW(Phdr)* First = nullptr;
+          bool Inside = false;
+          for (const ElfW(Phdr)* Segment = Module->dlpi_phdr;
+               Segment != Module->dlpi_phdr + Module->dlpi_phnum; ++Segment) {
+            if (Segment->p_type != PT_LOAD) continue;
+            if (First == nullptr) First = Segment;
+            Inside |= Search.Address - (Module->dlpi_addr + Segment->p_vaddr) < Segment->p_memsz;
+          }
+          if (!Inside) return 0;
+          Search.Found.Base = Module->dlpi_addr + First->p_vaddr - First->p_offset;
+          // The program itself comes without a name.
+          if (Module->dlpi_name != nullptr && Module->dlpi_name[0] != 0)
+            Search.Found.Path = Module->dlpi_name;
+          Search.Found.Found = true;
+          return 1;
+        },
+        &Search);
+    return Search.Found;
   }
 
   void AnsiToOem(char*, std::uint32_t) override {} // both are ASCII here

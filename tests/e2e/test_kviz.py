@@ -8,6 +8,7 @@ import re
 import resource
 import select
 import shutil
+import struct
 import subprocess
 import threading
 import time
@@ -281,6 +282,33 @@ def test_windows_image():
         assert re.search(r"^Magic\s+010b\s+\(PE32\).*^Subsystem\s+00000003", dump, re.M | re.S)
         assert {d.lower() for d in re.findall(r"DLL Name: (\S+)", dump)} <= {
             "kernel32.dll", "user32.dll", "msvcrt.dll"}
+
+
+# In each way the game may be linked, the report's offset, counted from where the file's first
+# byte is mapped, lies in the routine whose statement failed: on a full console the question's
+# first line, whose check is in PrintQuestion or in a routine that the compiler built it into.
+@pytest.mark.skipif(FLAVOUR != "linux", reason="the Linux programs only")
+@pytest.mark.parametrize("game", [g for g in os.environ.get("KVIZ_LINKED_GAMES", "").split(":") if g],
+                         ids=os.path.basename)
+def test_report_offset_in_the_failing_routine(game):
+    with open("/dev/full", "wb") as full:
+        err = subprocess.run([game], stdin=subprocess.DEVNULL, stdout=full,
+                             stderr=subprocess.PIPE, timeout=60).stderr
+    found = re.match(rb"Exception EInOutError in module %s at ([0-9A-F]{8})\." % re.escape(
+        os.path.basename(game).encode()), err)
+    assert found, err
+    with open(game, "rb") as f:
+        head = f.read(4096)
+    (table,), (size, count) = struct.unpack_from("<Q", head, 0x20), struct.unpack_from("<HH", head, 0x36)
+    segments = [struct.unpack_from("<IIQQ", head, table + i * size) for i in range(count)]
+    mapped = next(address - offset for kind, _, offset, address in segments if kind == 1)  # PT_LOAD
+    call = mapped + int(found[1], 16) - 1  # the last byte of the failing check's call
+    symbols = subprocess.run(["nm", "-C", "-S", "--defined-only", game], capture_output=True,
+                             text=True, check=True).stdout
+    routines = [line.split(maxsplit=3) for line in symbols.splitlines()]
+    assert {name for start, length, kind, name in (r for r in routines if len(r) == 4)
+            if kind in "tT" and int(start, 16) <= call < int(start, 16) + int(length, 16)} & {
+        "PrintQuestion(int)", "AskQuestion(int)", "Play()"}
 
 
 @pytest.mark.skipif(FLAVOUR != "linux", reason="wine's console adds escape sequences")
