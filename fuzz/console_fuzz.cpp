@@ -8,9 +8,9 @@
 // operations, a byte each (modulo 16) with their arguments: 0 a read queued: a length byte n,
 // then (n % 128) + 1 bytes; 1 the end of input queued; 2 a failed read queued (code byte);
 // 3 a line read and a skip (an answer); 4 a skip (a wait for Enter); 5 a line read; 6 a
-// ReadLineChunk of at most (byte % 64) - 1 bytes; 7 a string (length byte, bytes); 8 a byte
-// (byte); 9 an integer (four bytes); 10 a line break; 11 the statement's end; 12 a flush;
-// 13 a close; others nothing.
+// ReadLineChunk of at most (byte % 64) - 1 bytes; 7 a string (length byte, bytes, and a byte
+// w for a width of 2w - 64); 8 a byte (byte); 9 an integer (four bytes); 10 a line break;
+// 11 the statement's end; 12 a flush; 13 a close; others nothing.
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -114,8 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       CHECK(View(Chunk, 0, std::max(N, 0)) == Lines.ReadLine(std::max(Max, 0)));
     } else if (Kind == 7) {
       const std::string Item = Text(Byte());
-      EmitString(StdOutText, Item, 0);
-      Emit(Item);
+      const std::int32_t Width = Byte() * 2 - 64; // blanks in front when wider than the text
+      EmitString(StdOutText, Item, Width);
+      Emit(std::string(std::max<std::int32_t>(Width - std::ssize(Item), 0), ' ') + Item);
     } else if (Kind == 8) {
       const char Item = static_cast<char>(Byte());
       EmitChar(StdOutText, Item);

@@ -107,8 +107,8 @@ INSTANTIATE_TEST_SUITE_P(Process, Road, testing::Values(
     // The report shows the address the error was raised for.
     TRoad{"KindOfSevenBitsWithHooks", true, {}, [] { RaiseRunError(0x84, At(0x400040)); }, 1,
           "|Exception ERangeError in module kviz at 00000040.\r\nRange check error.\r\n\r\n"},
-    TRoad{"KindOfSevenBitsWithoutHooks", false, {}, [] { RaiseRunError(0x84, At(0x50)); }, 201,
-          RunError("Runtime error 201 at 00000050") + "|"},
+    TRoad{"KindOfSevenBitsWithoutHooks", false, {}, [] { RaiseRunError(0x84, At(0xDEADBEEF)); },
+          201, RunError("Runtime error 201 at DEADBEEF") + "|"},
     // The hooks are gone by the time the exception arrives: the short text, not the report.
     TRoad{"FinalisationStepRaisesLowerOnesRunThen217", true,
           {nullptr, [] { Log += "6 "; Raise(2, 0x60); }}, [] {}, 217,

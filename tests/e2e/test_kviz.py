@@ -86,8 +86,8 @@ ADDRESS = rb"(?!00000000)[0-9A-F]{8}"  # no code lies at the start of the progra
 # One run, taken by the flavours named in `on` (Linux, Wine, Valgrind). Fields: program, args,
 # draws, answers, stdin (bytes for a pipe, File, Slow, "null", "zero", "dir", "closed"), stdout
 # ("pipe", "file", "null", "full", "closed", "readonly", "dir", "noreader"), stderr, fsize,
-# memory, writes, inject; expected: code, report (message, or class and message), out; and
-# what differs under wine.
+# memory, writes (pieces, statements or sizes), inject; expected: code, report (message, or
+# class and message), out; and what differs under wine.
 def row(name, on="L", wine={}, **fields):
     fields.update(wine if FLAVOUR == "wine" else {})  # where wine is not Windows
     skip = () if FLAVOUR[0].upper() in on else pytest.mark.skip(reason="not run on " + FLAVOUR)
@@ -137,6 +137,9 @@ ROWS = [
     row("stdout open for reading only", stdout="readonly", out=b"", code=1,
         report=b"I/O error 6."),
     row("stdout a directory", stdout="dir", code=1, report=b"I/O error 105."),
+    row("a failed statement ends the game at once", stdout="null", draws=[4], answers=[b"x"],
+        inject=["write:error=ENOSPC:when=5"], writes=[58, 42, 24, 1], code=1,
+        report=b"I/O error 112."),
     row("stderr closed: the report is lost, the code is not", "LW", stdout="full",
         stderr="closed", code=1),
     row("stdout a pipe whose reader has gone", "LW", stdout="noreader", draws=[4], code=1,
@@ -233,13 +236,12 @@ def test_run(case, tmp_path):
     if ("writes" in case or "inject" in case) and not STRACE:
         pytest.skip("strace cannot run here")
     log, tracer = tmp_path / "trace", []
-    if "writes" in case:
-        tracer = ["strace", "-f", "-y", "-qq", "-e", "trace=write", "-o", str(log)]
-    if "inject" in case:
+    if "writes" in case or "inject" in case:
         # With a file for input and output, only the calls on those (not the loader's) count.
         files = [a for f in ("in", "out") for a in ("-P", str(tmp_path / f))]
-        tracer = ["strace", "-qq", "-o", str(log), *files[:4 * isinstance(case["stdin"], File)]]
-        tracer += [a for way in case["inject"] for a in ("-e", "inject=" + way)]
+        tracer = ["strace", "-f", "-y", "-qq", "-o", str(log)]
+        tracer += files[:4 * isinstance(case.get("stdin"), File)]
+        tracer += [a for way in case.get("inject", []) for a in ("-e", "inject=" + way)]
     code, out, err, path, target = launch(case, tmp_path, tracer)
 
     assert code == case.get("code", 0), err
@@ -262,12 +264,13 @@ def test_run(case, tmp_path):
     else:
         assert out in expected if isinstance(expected, list) else out == expected
     if "inject" in case:
-        injected = re.findall(r"^(\w+)\(.*INJECTED", log.read_text(), re.M)
+        injected = re.findall(r"(\w+)\(.*INJECTED", log.read_text())
         assert {way.split(":")[0] for way in case["inject"]} <= set(injected)
     if "writes" in case:
         total = len(output(steps))
-        expected = [len(s) for s in steps if s] if case["writes"] == "statements" else \
-            [128] * (total // 128) + [total % 128] * (total % 128 > 0)
+        expected = case["writes"] if isinstance(case["writes"], list) else [
+            len(s) for s in steps if s] if case["writes"] == "statements" else [128] * (
+            total // 128) + [total % 128] * (total % 128 > 0)
         written = re.findall(r"write\(\d+<%s>, .*\) += (\d+)" % re.escape(target),
                              log.read_text())
         assert list(map(int, written)) == expected
@@ -288,7 +291,7 @@ def test_windows_image():
 # byte is mapped, lies in the routine whose statement failed: on a full console the question's
 # first line, whose check is in PrintQuestion or in a routine that the compiler built it into.
 @pytest.mark.skipif(FLAVOUR != "linux", reason="the Linux programs only")
-@pytest.mark.parametrize("game", [g for g in os.environ.get("KVIZ_LINKED_GAMES", "").split(":") if g],
+@pytest.mark.parametrize("game", os.environ.get("KVIZ_LINKED_GAMES", program("kviz")).split(":"),
                          ids=os.path.basename)
 def test_report_offset_in_the_failing_routine(game):
     with open("/dev/full", "wb") as full:
