@@ -86,7 +86,8 @@ ADDRESS = rb"(?!00000000)[0-9A-F]{8}"  # no code lies at the start of the progra
 # One run, taken by the flavours named in `on` (Linux, Wine, Valgrind). Fields: program, args,
 # draws, answers, stdin (bytes for a pipe, File, Slow, "null", "zero", "dir", "closed"), stdout
 # ("pipe", "file", "null", "full", "closed", "readonly", "dir", "noreader"), stderr, fsize,
-# memory, writes (pieces, statements or sizes), inject; expected: code, report (message, or
+# memory, writes (pieces, statements or sizes), inject (strace's, counting only the calls on
+# the files in `only`, not the loader's or a sanitizer's); expected: code, report (message, or
 # class and message), out; and what differs under wine.
 def row(name, on="L", wine={}, **fields):
     fields.update(wine if FLAVOUR == "wine" else {})  # where wine is not Windows
@@ -120,7 +121,8 @@ ROWS = [
         report=b"I/O error 8.", inject=["poll:error=ENOMEM"]),
     row("every other read and write interrupted", stdout="file", draws=[4],
         stdin=File(typed([b"real"] * 30 + [b"x"], b"\n")), answers=[b"real"] * 30 + [b"x"],
-        inject=["read:error=EINTR:when=1+2", "write:error=EINTR:when=1+2"]),
+        inject=["read:error=EINTR:when=1+2", "write:error=EINTR:when=1+2"],
+        only=["in", "out"]),
     # When the bytes reach the handle.
     row("to a file: 128-byte pieces, the rest at the end", "LW", stdout="file", **MIXED,
         writes="pieces"),
@@ -138,8 +140,8 @@ ROWS = [
         report=b"I/O error 6."),
     row("stdout a directory", stdout="dir", code=1, report=b"I/O error 105."),
     row("a failed statement ends the game at once", stdout="null", draws=[4], answers=[b"x"],
-        inject=["write:error=ENOSPC:when=5"], writes=[58, 42, 24, 1], code=1,
-        report=b"I/O error 112."),
+        inject=["write:error=ENOSPC:when=5"], only=["/dev/null"], writes=[58, 42, 24, 1],
+        code=1, report=b"I/O error 112."),
     row("stderr closed: the report is lost, the code is not", "LW", stdout="full",
         stderr="closed", code=1),
     row("stdout a pipe whose reader has gone", "LW", stdout="noreader", draws=[4], code=1,
@@ -237,10 +239,8 @@ def test_run(case, tmp_path):
         pytest.skip("strace cannot run here")
     log, tracer = tmp_path / "trace", []
     if "writes" in case or "inject" in case:
-        # With a file for input and output, only the calls on those (not the loader's) count.
-        files = [a for f in ("in", "out") for a in ("-P", str(tmp_path / f))]
         tracer = ["strace", "-f", "-y", "-qq", "-o", str(log)]
-        tracer += files[:4 * isinstance(case.get("stdin"), File)]
+        tracer += [a for path in case.get("only", []) for a in ("-P", str(tmp_path / path))]
         tracer += [a for way in case.get("inject", []) for a in ("-e", "inject=" + way)]
     code, out, err, path, target = launch(case, tmp_path, tracer)
 
