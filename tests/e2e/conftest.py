@@ -23,8 +23,9 @@ import pytest
 FLAVOUR = os.environ.get("KVIZ_FLAVOUR", "linux")
 BIN = os.path.abspath(os.environ.get("KVIZ_BIN", "build"))
 SANITIZED = os.environ.get("KVIZ_SANITIZED", "OFF") not in ("", "0", "OFF")
-PREFIX = {"wine": ["wine"], "valgrind": ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
-                                          "--errors-for-leak-kinds=definite"]}.get(FLAVOUR, [])
+MEMCHECK = ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
+            "--errors-for-leak-kinds=definite"]
+PREFIX = {"wine": ["wine"], "valgrind": MEMCHECK}.get(FLAVOUR, [])
 
 
 def program(name):

@@ -302,7 +302,8 @@ def test_report_offset_in_the_failing_routine(game):
     assert found, err
     with open(game, "rb") as f:
         head = f.read(4096)
-    (table,), (size, count) = struct.unpack_from("<Q", head, 0x20), struct.unpack_from("<HH", head, 0x36)
+    (table,), (size, count) = struct.unpack_from("<Q", head, 0x20), struct.unpack_from(
+        "<HH", head, 0x36)
     segments = [struct.unpack_from("<IIQQ", head, table + i * size) for i in range(count)]
     mapped = next(address - offset for kind, _, offset, address in segments if kind == 1)  # PT_LOAD
     call = mapped + int(found[1], 16) - 1  # the last byte of the failing check's call
