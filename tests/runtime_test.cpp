@@ -120,8 +120,8 @@ INSTANTIATE_TEST_SUITE_P(Process, Road, testing::Values(
     TRoad{"RunErrorTextTwice", false, {}, [] {
             WriteRunErrorText(217, At(0x401234));
             WriteRunErrorText(5, At(0x10));
-          }, 0,
-          RunError("Runtime error 217 at 00401234") + RunError("Runtime error   5 at 00000010") + "|"}),
+          }, 0, RunError("Runtime error 217 at 00401234") +
+                RunError("Runtime error   5 at 00000010") + "|"}),
     [](const testing::TestParamInfo<TRoad>& Info) { return Info.param.Name; });
 // clang-format on
 
