@@ -172,10 +172,10 @@ template <class TStore> static void ReadLineInto(TConsoleText& Stream, TStore& S
       }
       continue; // a lone CR is dropped
     }
-    // A 26 met among the buffered bytes ends the line, consumed.
-    if (Byte == ByteEndOfInput && CrLf) return;
-    Store.Put(&Byte, 1);
-    if (Store.Room() == 0) return;
+    // The run stops at a 26 only when the flag makes it the end of input: met among the
+    // buffered bytes, it ends the line, consumed.
+    assert(Byte == ByteEndOfInput && CrLf);
+    return;
   }
 }
 

@@ -17,8 +17,6 @@ using TModuleTable = TModuleStep[ModuleCount];
 
 // Steps that the runtime contributes to the program's module table.
 inline constexpr int RuntimeCoreEntry = 1;
-inline constexpr int ExceptionEntry = 5;
-inline constexpr int ProgramEntry = 6;
 void InitRuntimeCore();
 void FinishRuntimeCore();
 void InitExceptions();

@@ -35,9 +35,8 @@ void TopLevelHandler(const TExceptionRecord& Record) {
 }
 
 void ReportAndHalt(TObject* Object, const void* Address) {
-  ReportException(Object, Address);
   // A flush that failed inside the report raises here; that exception's report replaces this one.
-  CheckIo();
+  if (ReportException(Object, Address) != 0) CheckIo();
   EndProcess(1);
 }
 
