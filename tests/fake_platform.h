@@ -3,6 +3,7 @@
 // end of a process and its code.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -22,6 +23,7 @@ struct TFakePlatform final : TPlatform {
   std::deque<TLoad> Loads; // none left: the end of input
   std::string Taken[3];    // by the standard handles 0, 1 and 2
   std::uint32_t FileType[3] = {FileTypePipe, FileTypeDisk, FileTypeDisk};
+  std::uint32_t WriteMost = UINT32_MAX; // a write takes at most this many bytes
   int ReadCalls = 0;
   std::uint32_t LastError = 0;
   TModuleInfo Module{"/opt/kviz", 0x400000, true};
@@ -41,7 +43,7 @@ struct TFakePlatform final : TPlatform {
   }
   bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
                  std::uint32_t& Written) override {
-    Taken[Handle].append(static_cast<const char*>(Buffer), Written = Count);
+    Taken[Handle].append(static_cast<const char*>(Buffer), Written = std::min(Count, WriteMost));
     return true;
   }
   bool CloseHandle(THandle) override { return true; }

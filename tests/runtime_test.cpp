@@ -1,7 +1,8 @@
 // The runtime where the game cannot take it end to end: the roads out of a process with and
 // without the exception hooks, the run-time error kinds, the run-time error text filled twice,
-// and the tables of fault numbers and Linux error codes. The streams are the fuzz target's
-// (fuzz/), whose seeds run here too, and what the player sees is the end-to-end table's (e2e/).
+// the tables of fault numbers and Linux error codes, and writes that a host takes in part. The
+// streams are the fuzz target's (fuzz/), whose seeds run here too, and what the player sees is
+// the end-to-end table's (e2e/).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "console/platform_posix.h"
 #include "console/process.h"
@@ -176,6 +178,19 @@ TEST(Tables, FaultNumbersAndPosixErrorCodes) {
       {EBADF, 6},   {ENOMEM, 8}, {EINVAL, 87}, {ENOSPC, 112}, {EDQUOT, 112}, {EFBIG, 223},
       {EPIPE, 232}, {EIO, 1117}, {ENXIO, 31},  {0, 31}};
   for (auto [Errno, Code] : Errors) EXPECT_EQ(ErrorCodeFromErrno(Errno), Code) << Errno;
+}
+
+// A short write goes on with the rest; a host that takes nothing yet reports success is a
+// write fault, where asking again would never end.
+TEST(WriteWhole, ShortWritesGoOnEmptyOnesFail) {
+  TFakePlatform Fake;
+  TPlatform* Host = std::exchange(Platform, &Fake);
+  Fake.WriteMost = 3;
+  EXPECT_EQ(WriteWhole(1, "abcdefgh", 8), 0u);
+  EXPECT_EQ(Fake.Taken[1], "abcdefgh");
+  Fake.WriteMost = 0;
+  EXPECT_EQ(WriteWhole(1, "ij", 2), ErrorWriteFault);
+  Platform = Host;
 }
 
 } // namespace
