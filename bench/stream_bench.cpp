@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "console/console_text.h"
+#include "forwarding_platform.h"
 #include "quiz/quiz.h"
 
 // Every heap allocation of the program is counted, so that a kviz case can show it made none.
@@ -168,34 +169,20 @@ void EmitGame() {
 
 // The host platform, except that standard output is a device of the given type that keeps
 // what each write call hands it.
-class TRecorder final : public TPlatform {
+class TRecorder final : public TForwardingPlatform {
 public:
-  TRecorder(TPlatform& Host, std::uint32_t Type) : Host(Host), Type(Type) {}
+  TRecorder(TPlatform& Host, std::uint32_t Type) : TForwardingPlatform(Host), Type(Type) {}
   std::string Bytes;
   std::vector<std::uint32_t> Pieces;
 
-  THandle GetStdHandle(std::int32_t Which) override { return Host.GetStdHandle(Which); }
   std::uint32_t GetFileType(THandle) override { return Type; }
-  bool ReadFile(THandle H, void* B, std::uint32_t C, std::uint32_t& R) override {
-    return Host.ReadFile(H, B, C, R);
-  }
   bool WriteFile(THandle, const void* B, std::uint32_t C, std::uint32_t& W) override {
     Bytes.append(static_cast<const char*>(B), C);
     Pieces.push_back(W = C);
     return true;
   }
-  bool CloseHandle(THandle H) override { return Host.CloseHandle(H); }
-  std::uint32_t GetLastError() override { return Host.GetLastError(); }
-  bool QueryPerformanceCounter(std::int64_t& C) override { return Host.QueryPerformanceCounter(C); }
-  std::uint32_t GetTickCount() override { return Host.GetTickCount(); }
-  TModuleInfo FindModule(const void* A) override { return Host.FindModule(A); }
-  void AnsiToOem(char* T, std::uint32_t L) override { Host.AnsiToOem(T, L); }
-  void ShowMessage(const char* C, const char* T) override { Host.ShowMessage(C, T); }
-  void PrepareProcess(TFaultHandler F) override { Host.PrepareProcess(F); }
-  void ExitProcess(std::uint32_t Code) override { Host.ExitProcess(Code); }
 
 private:
-  TPlatform& Host;
   std::uint32_t Type;
 };
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "console/platform.h"
+#include "forwarding_platform.h"
 #include "quiz/quiz.h"
 
 namespace {
@@ -21,11 +21,10 @@ std::int64_t CounterForDraw(std::uint32_t Draw) {
   return (State - 1u) * Inverse;
 }
 
-using U = std::uint32_t;
-
-class TScriptedClock final : public TPlatform {
+// The host's services, with a clock whose counts give the chosen draws.
+class TScriptedClock final : public TForwardingPlatform {
 public:
-  TPlatform& Host = *Platform;
+  using TForwardingPlatform::TForwardingPlatform;
   std::vector<std::int64_t> Counts;
   std::size_t Next = 0;
 
@@ -33,21 +32,7 @@ public:
     Count = Counts[Next++ % Counts.size()];
     return true;
   }
-  THandle GetStdHandle(std::int32_t W) override { return Host.GetStdHandle(W); }
-  U GetFileType(THandle H) override { return Host.GetFileType(H); }
-  bool ReadFile(THandle H, void* B, U C, U& R) override { return Host.ReadFile(H, B, C, R); }
-  bool WriteFile(THandle H, const void* B, U C, U& W) override {
-    return Host.WriteFile(H, B, C, W);
-  }
-  bool CloseHandle(THandle H) override { return Host.CloseHandle(H); }
-  U GetLastError() override { return Host.GetLastError(); }
-  U GetTickCount() override { return Host.GetTickCount(); }
-  TModuleInfo FindModule(const void* A) override { return Host.FindModule(A); }
-  void AnsiToOem(char* T, U L) override { Host.AnsiToOem(T, L); }
-  void ShowMessage(const char* C, const char* T) override { Host.ShowMessage(C, T); }
-  void PrepareProcess(TFaultHandler F) override { Host.PrepareProcess(F); }
-  void ExitProcess(U Code) override { Host.ExitProcess(Code); }
-} Clock;
+} Clock{*Platform};
 
 } // namespace
 
