@@ -1,11 +1,9 @@
 // The runtime where the game cannot take it end to end: the roads out of a process with and
 // without the exception hooks, the run-time error kinds, the run-time error text filled twice,
-// the tables of fault numbers and Linux error codes, and writes that a host takes in part. The
-// streams are the fuzz target's (fuzz/), whose seeds run here too, and what the player sees is
-// the end-to-end table's (e2e/).
+// and writes that a host takes in part. The streams are the fuzz target's (fuzz/), whose seeds
+// run here too, and what the player sees is the end-to-end table's (e2e/).
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,7 +11,6 @@
 #include <new>
 #include <utility>
 
-#include "console/platform_posix.h"
 #include "console/process.h"
 #include "console/run_error.h"
 #include "console/top_level.h"
@@ -70,7 +67,7 @@ protected:
 };
 
 TEST_P(Road, EndsWithItsCodeAndItsReport) {
-  static TModuleTable Steps;
+  static TModuleStep Steps[7];
   static const TRoad* Case;
   Case = &GetParam();
   UseFake(Fake);
@@ -160,24 +157,6 @@ TEST(RunError, KindsAndIoMessages) {
   EXPECT_EQ(Shown, "File not found; Invalid filename; Too many open files; File access denied; "
                    "Read beyond end of file; Disk full; Invalid numeric input; I/O error 105; "
                    "I/O error -7; ");
-}
-
-TEST(Tables, FaultNumbersAndPosixErrorCodes) {
-  const std::uint32_t Faults[] = {
-      StatusAccessViolation,     StatusArrayBoundsExceeded, StatusFloatDenormalOperand,
-      StatusFloatDivideByZero,   StatusFloatInexactResult,  StatusFloatInvalidOperation,
-      StatusFloatOverflow,       StatusFloatStackCheck,     StatusFloatUnderflow,
-      StatusIntegerDivideByZero, StatusIntegerOverflow,     StatusPrivilegedInstruction,
-      StatusStackOverflow,       StatusControlCExit,        0xC0000006u};
-  const std::int32_t Numbers[] = {216, 201, 206, 200, 207, 207, 205, 207,
-                                  206, 200, 215, 218, 202, 217, 255};
-  for (std::size_t I = 0; I < std::size(Faults); ++I)
-    EXPECT_EQ(FaultNumber(Faults[I]), Numbers[I]) << std::hex << Faults[I];
-  const std::pair<int, std::uint32_t> Errors[] = {
-      {ENOENT, 2},  {EMFILE, 4}, {ENFILE, 4},  {EACCES, 5},   {EPERM, 5},    {EISDIR, 5},
-      {EBADF, 6},   {ENOMEM, 8}, {EINVAL, 87}, {ENOSPC, 112}, {EDQUOT, 112}, {EFBIG, 223},
-      {EPIPE, 232}, {EIO, 1117}, {ENXIO, 31},  {0, 31}};
-  for (auto [Errno, Code] : Errors) EXPECT_EQ(ErrorCodeFromErrno(Errno), Code) << Errno;
 }
 
 // A short write goes on with the rest; a host that takes nothing yet reports success is a

@@ -54,8 +54,9 @@ inline std::int32_t TakePendingIoError() {
   return Code;
 }
 
-// Statements never raise: a failure becomes the pending code, and the caller checks it once the
-// statement is complete.
+// A failure of the console becomes the pending code, and the caller checks it once the statement
+// is complete. The one statement that raises is a line read that runs out of memory for its
+// text: run-time error 1 (EOutOfMemory), at the read's caller.
 void ReadLineText(TConsoleText& Stream, std::string& Text);
 void FinishInputLine(TConsoleText& Stream);
 TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count);

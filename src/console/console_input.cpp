@@ -1,17 +1,20 @@
 // Line input: the buffer refill, the one-byte read, the line read in 255-byte chunks and the
-// skip past the line end. End of input leaves a byte-26 marker in the buffer, so that later
-// reads of a used-up pipe or file return at once without asking the handle again.
+// skip past the line end. End of input leaves a byte-26 marker in the buffer, which one-byte
+// reads and skips meet again without asking the handle; a line read consumes it, so the read
+// after that asks the handle once more.
 #include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "console_text.h"
+#include "run_error.h"
 
 static void AssertInputInvariant([[maybe_unused]] const TConsoleText& Stream) {
   assert(Stream.BufferPos <= Stream.BufferEnd && Stream.BufferEnd <= Stream.BufferSize);
@@ -158,6 +161,7 @@ template <class TStore> static void ReadLineInto(TConsoleText& Stream, TStore& S
     std::uint32_t N = OrdinaryRun(Run, Room, CrLf);
     Store.Put(Run, N);
     Stream.BufferPos += N;
+    AssertInputInvariant(Stream);
     if (Store.Room() == 0) return;
     if (Stream.BufferPos == Stream.BufferEnd) continue;
     std::uint8_t Byte = Stream.BufferData[Stream.BufferPos++];
@@ -210,11 +214,17 @@ std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_
   return static_cast<std::int32_t>(Store.Count);
 }
 
-// ReadLineText past its usual case.
+// ReadLineText past its usual case. The line's text is where a statement may need memory
+// without bound: running out of it is run-time error 1, reported at the statement's caller,
+// not somewhere inside the allocator or the library that holds it.
 [[gnu::noinline]] static void ReadLineRest(TConsoleText& Stream, std::string& Text) {
   if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return;
   TStringStore Store{Text};
-  ReadLineInto(Stream, Store);
+  try {
+    ReadLineInto(Stream, Store);
+  } catch (const std::bad_alloc&) {
+    RaiseRunError(1, __builtin_return_address(0));
+  }
 }
 
 namespace {
@@ -274,6 +284,7 @@ void ReadLineText(TConsoleText& Stream, std::string& Text) {
       if (N < 32 && Run[N] == ByteLf) {
         Text.append(reinterpret_cast<const char*>(Run), N);
         Stream.BufferPos = Pos + N;
+        AssertInputInvariant(Stream);
         return;
       }
     }

@@ -44,6 +44,7 @@ std::int32_t DrainOutputBuffer(TConsoleText& Stream) {
     if (Room > Left) {
       std::copy_n(Next, Left, Stream.BufferData + Stream.BufferPos); // Next may be null for 0
       Stream.BufferPos += Left;
+      AssertOutputInvariant(Stream);
       return Stream;
     }
     // A buffer that becomes exactly full goes out now, always as a whole buffer.
@@ -90,6 +91,7 @@ template <std::uint32_t Most = StdBufferSize>
     CopyBytes<Most>(Stream.BufferData + Stream.BufferPos, static_cast<const std::uint8_t*>(Bytes),
                     Left);
     Stream.BufferPos += Left;
+    AssertOutputInvariant(Stream);
     return;
   }
   EmitBytesFilling(Stream, Bytes, Left);

@@ -35,7 +35,7 @@ inline constexpr std::int32_t ErrorNotOpen = 103;
 inline constexpr std::int32_t ErrorNotOpenForInput = 104;
 inline constexpr std::int32_t ErrorNotOpenForOutput = 105;
 
-// Buffer invariants, asserted wherever the positions move:
+// Buffer invariants, asserted wherever a load, a copy or a write-out moves the positions:
 //   input:  0 <= BufferPos <= BufferEnd <= BufferSize; bytes [BufferPos, BufferEnd) are unread.
 //   output: 0 <= BufferPos <= BufferSize; bytes [0, BufferPos) are held; BufferEnd stays 0.
 // A stream whose BufferPos < BufferEnd is therefore open for input, which lets the read fast

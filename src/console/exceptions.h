@@ -1,7 +1,7 @@
 // The exception classes, the carrier that raising throws, the pre-made objects and the
 // program's string table.
 // An exception travels as a C++ exception holding the object and the code address it was
-// raised for; the outermost handler (process.h) takes every one that nobody else handles.
+// raised for; the outermost handler (top_level.h) takes every one that nobody else handles.
 #pragma once
 
 #include <cstdint>

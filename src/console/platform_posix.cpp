@@ -1,8 +1,6 @@
 // The platform interface on Linux: standard descriptors stand in for the standard handles.
 // Interrupted and would-block calls are waited out here, so the runtime sees only data, the
 // end of input, or a failure with a Windows-numbered error code.
-#include "platform_posix.h"
-
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -17,7 +15,7 @@
 
 #include "platform.h"
 
-std::uint32_t ErrorCodeFromErrno(int Errno) {
+static std::uint32_t ErrorCodeFromErrno(int Errno) {
   switch (Errno) {
   case ENOENT:
     return 2;

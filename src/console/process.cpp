@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <optional>
 
-#include "console_text.h"
+#include "platform.h"
 
 std::int32_t ProcessExitCode = 0;
 const void* FaultAddress = nullptr;
 std::int32_t StartedModules = 0;
 
-static const TModuleStep* ActiveSteps = nullptr;
+static std::span<const TModuleStep> ActiveSteps;
 
 struct TFaultNumber {
   std::uint32_t Code;
@@ -56,13 +56,13 @@ static std::optional<TRaised> FinaliseModules() {
   return First;
 }
 
-void StartProgram(const TModuleTable& Steps) {
+void StartProgram(std::span<const TModuleStep> Steps) {
   ActiveSteps = Steps;
   Platform->PrepareProcess(HandleProcessorFault);
   StartedModules = 0;
   try {
-    for (int I = 0; I < ModuleCount; ++I) {
-      StartedModules = I + 1;
+    for (std::size_t I = 0; I < Steps.size(); ++I) {
+      StartedModules = static_cast<std::int32_t>(I + 1);
       if (Steps[I].Initialise != nullptr) Steps[I].Initialise();
     }
   } catch (const TRaised&) {
@@ -98,12 +98,8 @@ void FinishProcess() {
 void HandleProcessorFault(std::uint32_t Code, const void* Address) {
   ProcessExitCode = FaultNumber(Code);
   WriteRunErrorText(ProcessExitCode, Address);
-  // Only the close of the standard streams, which writes out held output: the other steps may
-  // free memory, which a fault may have left in any state.
-  if (StartedModules > RuntimeCoreEntry) {
-    CloseStream(StdInText);
-    CloseStream(StdOutText);
-    CloseStream(StdErrText);
-  }
+  // Only the close of the standard streams: the other steps may free memory, which a fault may
+  // have left in any state.
+  CloseStreamsAfterFault();
   ExitWithProcessExitCode();
 }

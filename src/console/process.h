@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "report.h"
 
@@ -12,11 +13,7 @@ struct TModuleStep {
   void (*Finalise)();
 };
 
-inline constexpr int ModuleCount = 7;
-using TModuleTable = TModuleStep[ModuleCount];
-
 // Steps that the runtime contributes to the program's module table.
-inline constexpr int RuntimeCoreEntry = 1;
 void InitRuntimeCore();
 void FinishRuntimeCore();
 void InitExceptions();
@@ -26,13 +23,17 @@ extern std::int32_t ProcessExitCode;
 extern const void* FaultAddress;
 extern std::int32_t StartedModules;
 
-void StartProgram(const TModuleTable& Steps);
+// Steps is the program's module table, which must outlive the process's finish.
+void StartProgram(std::span<const TModuleStep> Steps);
 [[noreturn]] void EndProcess(std::int32_t Code);
 [[noreturn]] void HaltWithError(std::int32_t Number);
 [[noreturn]] void FinishProcess();
 
 // The processor-fault path: no allocation, only the run-time core's finalisation, then exit.
 [[noreturn]] void HandleProcessorFault(std::uint32_t Code, const void* Address);
+// That finalisation: closes the standard streams, which writes out held output, while the
+// run-time core is started.
+void CloseStreamsAfterFault();
 
 // The number a processor fault ends the process with.
 std::int32_t FaultNumber(std::uint32_t Code);

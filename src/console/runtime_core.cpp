@@ -29,3 +29,10 @@ void FinishRuntimeCore() {
   }
   CloseStream(StdErrText); // records 103 when it was never opened; nothing looks at it
 }
+
+void CloseStreamsAfterFault() {
+  if (RuntimeCoreStarts >= 0) return;
+  CloseStream(StdInText);
+  CloseStream(StdOutText);
+  CloseStream(StdErrText);
+}

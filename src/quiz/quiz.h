@@ -33,6 +33,6 @@ void AskQuestion(int K);
 void CheckAnswer();
 void ReleaseAnswerStrings();
 
-extern const TModuleTable ModuleSteps;
+extern const TModuleStep ModuleSteps[7];
 
 [[noreturn]] void QuizMain();

@@ -16,7 +16,7 @@ void ReleaseAnswerStrings() {
   std::string().swap(Answer);
 }
 
-const TModuleTable ModuleSteps = {
+const TModuleStep ModuleSteps[7] = {
     {nullptr, nullptr},
     {InitRuntimeCore, FinishRuntimeCore},
     {nullptr, nullptr},
