@@ -1,6 +1,8 @@
 # The build flavour the end-to-end table runs on (KVIZ_FLAVOUR): the Linux programs, the
-# Windows programs under wine, or the Linux programs under valgrind's memcheck. A flavour whose
-# tool or programs are missing ends the session with code 77, which ctest shows as skipped.
+# Windows programs under wine, or the Linux programs under valgrind's memcheck. Each row names
+# the flavours it is for (its first letters, in `flavours`); the others leave it out. A check
+# that should run and cannot (a tool missing or refused) ends the session with code 77, which
+# ctest shows as skipped: a flavour whose tool or programs are missing, or any skipped row.
 #
 # Where wine differs from Windows, and what the table does about it:
 # - wine's console wraps output in escape sequences of its own, so the terminal player runs on
@@ -30,6 +32,30 @@ PREFIX = {"wine": ["wine"], "valgrind": MEMCHECK}.get(FLAVOUR, [])
 
 def program(name):
     return os.path.join(BIN, name + (".exe" if FLAVOUR == "wine" else ""))
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "flavours(letters): the flavours a test is for")
+
+
+def pytest_collection_modifyitems(config, items):
+    mine = [i for i in items if FLAVOUR[0].upper() in next(
+        (m.args[0] for m in i.iter_markers("flavours")), FLAVOUR[0].upper())]
+    config.hook.pytest_deselected(items=[i for i in items if i not in mine])
+    items[:] = mine
+
+
+SKIPPED = []
+
+
+def pytest_runtest_logreport(report):
+    if report.skipped:
+        SKIPPED.append(report.nodeid)
+
+
+def pytest_sessionfinish(session, exitstatus):
+    if exitstatus == 0 and SKIPPED:
+        session.exitstatus = 77
 
 
 def pytest_sessionstart(session):

@@ -91,8 +91,7 @@ ADDRESS = rb"(?!00000000)[0-9A-F]{8}"  # no code lies at the start of the progra
 # class and message), out; and what differs under wine.
 def row(name, on="L", wine={}, **fields):
     fields.update(wine if FLAVOUR == "wine" else {})  # where wine is not Windows
-    skip = () if FLAVOUR[0].upper() in on else pytest.mark.skip(reason="not run on " + FLAVOUR)
-    return pytest.param(fields, id=name, marks=skip)
+    return pytest.param(fields, id=name, marks=pytest.mark.flavours(on))
 
 
 ROWS = [
@@ -155,8 +154,10 @@ ROWS = [
       for limit in (128, 200, END - 10, END)],
     row("the report's own write-out fails", stdin="dir", draws=[4], stdout="file", fsize=10,
         out=asked(4)[:10], code=1, report=b"I/O error 223."),
-    row("an endless line under an address-space cap", stdin="zero", memory=128 << 20, code=1,
-        report=(b"EOutOfMemory", b"Out of memory."), out=[asked(k) for k in QUESTIONS]),
+    # Not under the sanitizers, whose shadow memory does not fit under the cap.
+    *[row("an endless line under an address-space cap", stdin="zero", memory=128 << 20, code=1,
+          report=(b"EOutOfMemory", b"Out of memory."), out=[asked(k) for k in QUESTIONS])][
+        SANITIZED:],
     # Processor faults: the held output, the run-time error text, the fault's number.
     *[row("processor fault: " + fault, "LW", program="fault_probe", args=[fault], stdin="null",
           stdout="file", code=code, out=re.compile(rb"held\r\nRuntime error %d at %s\x00\r\n" % (
@@ -235,8 +236,6 @@ STRACE = shutil.which("strace") and subprocess.run(
 
 @pytest.mark.parametrize("case", ROWS)
 def test_run(case, tmp_path):
-    if "memory" in case and SANITIZED:
-        pytest.skip("sanitizer shadow memory does not fit under an address-space cap")
     if ("writes" in case or "inject" in case) and not STRACE:
         pytest.skip("strace cannot run here")
     log, tracer = tmp_path / "trace", []
@@ -278,7 +277,7 @@ def test_run(case, tmp_path):
         assert list(map(int, written)) == expected
 
 
-@pytest.mark.skipif(FLAVOUR != "wine", reason="the Windows programs only")
+@pytest.mark.flavours("W")
 def test_windows_image():
     # 32-bit console programs that need only the DLLs every Windows has.
     for name in ("kviz", "kviz_scripted"):
@@ -292,7 +291,7 @@ def test_windows_image():
 # In each way the game may be linked, the report's offset, counted from where the file's first
 # byte is mapped, lies in the routine whose statement failed: on a full console the question's
 # first line, whose check is in PrintQuestion or in a routine that the compiler built it into.
-@pytest.mark.skipif(FLAVOUR != "linux", reason="the Linux programs only")
+@pytest.mark.flavours("L")
 @pytest.mark.parametrize("game", os.environ.get("KVIZ_LINKED_GAMES", program("kviz")).split(":"),
                          ids=os.path.basename)
 def test_report_offset_in_the_failing_routine(game):
@@ -317,7 +316,7 @@ def test_report_offset_in_the_failing_routine(game):
         "PrintQuestion(int)", "AskQuestion(int)", "Play()"}
 
 
-@pytest.mark.skipif(FLAVOUR != "linux", reason="wine's console adds escape sequences")
+@pytest.mark.flavours("L")  # wine's console adds escape sequences
 def test_terminal_player():
     # On a raw terminal (bytes pass unchanged, nothing echoes) every statement is on the
     # screen before the game waits for a line.
