@@ -6,7 +6,7 @@
 # must not first build every test.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set(KVIZ_MAINTAINER "kviz maintainers <maintainers@users.noreply.c-seed-750ce197.example>"
+set(KVIZ_MAINTAINER "kviz maintainers <kviz@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 # Dates from SOURCE_DATE_EPOCH (see Reproducible.cmake), so that packages repeat byte for byte.
 string(TIMESTAMP KVIZ_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
@@ -29,10 +29,16 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # Read by cpack when it starts: the dates in the archives and the stripped programs are the
-# commit's, and Depends cannot be left out for want of the tools that compute it.
+# commit's, and Depends cannot be left out for want of the tools that compute it. A Debian
+# package takes the game linked dynamically, so that a security update of the C library
+# reaches it.
 file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/cpack-options.cmake @ONLY CONTENT [=[
 set(ENV{SOURCE_DATE_EPOCH} "@KVIZ_SOURCE_DATE_EPOCH@")
-if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
+if(CPACK_GENERATOR STREQUAL "DEB" AND NOT CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
+  message(FATAL_ERROR "A Debian package takes the game linked dynamically: configure a build "
+                      "folder of its own with -DKVIZ_STATIC=OFF")
+endif()
+if(CPACK_GENERATOR STREQUAL "DEB")
   find_program(KVIZ_SHLIBDEPS dpkg-shlibdeps)
   find_program(KVIZ_FILE file)
   if(NOT KVIZ_SHLIBDEPS OR NOT KVIZ_FILE)
@@ -134,9 +140,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-# A static game depends on no library; a dynamic one gets its Depends from dpkg-shlibdeps.
 if(NOT KVIZ_STATIC)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+# A cross build's package is for its target: Debian's name of the target's processor.
+if(CMAKE_CROSSCOMPILING)
+  set(KvizDebianArchitectures aarch64=arm64 i686=i386 i386=i386 x86_64=amd64 s390x=s390x)
+  list(FILTER KvizDebianArchitectures INCLUDE REGEX "^${CMAKE_SYSTEM_PROCESSOR}=")
+  if(NOT KvizDebianArchitectures)
+    message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
+  endif()
+  string(REGEX REPLACE ".*=" "" CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${KvizDebianArchitectures}")
 endif()
 
 include(CPack)
