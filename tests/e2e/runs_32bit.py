@@ -1,7 +1,6 @@
-# Whether this host runs 32-bit x86 programs, as 32-bit wine needs: a kernel built without them
-# refuses its loader with "Exec format error" even where wine32:i386 is installed. KVIZ_NO_32BIT=1
-# answers no on any host, to try that road. As a program: exit status 0 when the host can,
-# else 1 with the reason on standard output.
+# Whether this host runs 32-bit x86 programs, as 32-bit wine needs (some kernels refuse them with
+# "Exec format error"); KVIZ_NO_32BIT=1 answers no on any host, to try that road. As a program:
+# exit status 0 when the host can, else 1; either way the answer on standard output.
 import os
 import subprocess
 import sys
