@@ -50,9 +50,16 @@ endif()
 set(CPACK_PROJECT_CONFIG_FILE ${KVIZ_GENERATED}/cpack-options.cmake)
 
 if(WIN32)
+  # A 32-bit program runs on every Windows, a 64-bit one on 64-bit Windows only.
+  set(KVIZ_WINDOWS_BITS 32)
+  set(KVIZ_RUNS_ON "Windows")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(KVIZ_WINDOWS_BITS 64)
+    set(KVIZ_RUNS_ON "64-bit Windows")
+  endif()
   install(TARGETS kviz RUNTIME DESTINATION .)
   file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/README.txt NEWLINE_STYLE CRLF @ONLY CONTENT [=[
-kviz @PROJECT_VERSION@ for Windows
+kviz @PROJECT_VERSION@ for @KVIZ_RUNS_ON@
 
 kviz is a one-player console quiz: it asks programming questions (in a South
 Slavic language, plain ASCII) drawn at random, with repetition, from a bank of
@@ -75,7 +82,7 @@ report and exit status 1.
 ]=])
   install(FILES ${KVIZ_GENERATED}/README.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-win32)
+  set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-win${KVIZ_WINDOWS_BITS})
   # cpack's zip writer stores the staged files' access and change times: the zip is written
   # anew with the commit's time. Only cpack needs python3 for it, not the build.
   find_program(KVIZ_PYTHON3 python3)

@@ -7,44 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform_tls.h"
+
 struct TConsoleText;
 
 extern TConsoleText StdInText;
 extern TConsoleText StdOutText;
 extern TConsoleText StdErrText;
 
-// 0 when nothing is pending, else the latest code not yet taken, one per thread.
-#if defined(_WIN32) && defined(__i386__) && !defined(__clang__)
-// GCC has no native thread-local storage on Windows: its emulation costs a call into the
-// threads library at every access. The code lives in the executable's static per-thread block
-// instead, which the loader copies for every thread; the thread's copy is found through its
-// environment block, and the code's place in it is its offset in the .tls section.
-extern "C" unsigned long _tls_index;
-extern "C" std::int32_t KvizPendingIoError; // the template of the code in the .tls section
-
-class TPendingIoError {
-public:
-  operator std::int32_t() const { return Slot(); }
-  TPendingIoError& operator=(std::int32_t Code) {
-    Slot() = Code;
-    return *this;
-  }
-
-private:
-  static std::int32_t& Slot() {
-    char** Blocks; // TEB.ThreadLocalStoragePointer
-    std::uint32_t Offset;
-    __asm__("movl %%fs:0x2c, %0" : "=r"(Blocks));
-    __asm__("movl $%c1@SECREL32, %0" : "=r"(Offset) : "i"(&KvizPendingIoError));
-    return *reinterpret_cast<std::int32_t*>(Blocks[_tls_index] + Offset);
-  }
-};
-extern TPendingIoError PendingIoError;
-#else
-// Constant-initialised so that reading it needs no initialisation guard.
-extern constinit thread_local std::int32_t PendingIoError;
-#endif
-
+// PendingIoError, where the host keeps it (platform_tls.h): 0 when nothing is pending, else
+// the latest code not yet taken, one per thread.
 inline void SetPendingIoError(std::int32_t Code) {
   PendingIoError = Code;
 }
@@ -76,8 +48,9 @@ std::int32_t FlushOutput(TConsoleText& Stream);
 [[noreturn]] void RaiseIoCheck(std::uint32_t Site);
 
 // After every console statement. With nothing pending it reads the per-thread code and
-// compares it with 0: one load where the compiler has native thread-local storage, three on
-// 32-bit Windows (the thread's block list, the program's block, the code).
+// compares it with 0: one load where the compiler has native thread-local storage, four with
+// GCC on Windows (the program's block number, the thread's block list, the program's block,
+// the code).
 [[gnu::always_inline]] inline void CheckIo(std::uint32_t Site = __builtin_LINE()) {
   if (PendingIoError != 0) [[unlikely]]
     RaiseIoCheck(Site);

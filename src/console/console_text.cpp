@@ -10,15 +10,6 @@ TConsoleText StdErrText;
 
 std::uint8_t LineBreakDefault = 1;
 
-#if defined(_WIN32) && defined(__i386__) && !defined(__clang__)
-// Between the C runtime's start (.tls) and end (.tls$ZZZ) of the block's template. Reached
-// only from the inline assembly in console.h, so link-time optimisation must keep its name.
-__attribute__((section(".tls$KVIZ"), used, externally_visible)) std::int32_t KvizPendingIoError = 0;
-TPendingIoError PendingIoError;
-#else
-constinit thread_local std::int32_t PendingIoError = 0;
-#endif
-
 static bool IsKnownMode(std::uint16_t Mode) {
   return Mode >= ModeClosed && Mode <= ModeInOut;
 }

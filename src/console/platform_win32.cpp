@@ -1,6 +1,6 @@
 // The platform interface on Windows: each operation is the kernel or user service of the same
-// name, called as it is, with its error codes passed on unchanged. This is the only file that
-// sees <windows.h>.
+// name, called as it is, with its error codes passed on unchanged; and the pending I/O code's
+// place in the per-thread block. This is the only file that sees <windows.h>.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -14,9 +14,16 @@
 #include <cstdint>
 
 #include "platform.h"
+#include "platform_tls.h"
+
+#if KVIZ_PENDING_IN_TLS_BLOCK
+// Between the C runtime's start (.tls) and end (.tls$ZZZ) of the block's template. Reached
+// only from inline assembly, so link-time optimisation must keep its name.
+__attribute__((section(".tls$KVIZ"), used, externally_visible)) std::int32_t KvizPendingIoError = 0;
+#endif
 
 // The runtime keeps a handle in 32 bits. Kernel handles fit in 32 bits on every Windows, and
-// sign extension keeps INVALID_HANDLE_VALUE intact should this ever be built for 64 bits.
+// sign extension keeps INVALID_HANDLE_VALUE intact in the 64-bit build.
 static HANDLE ToHandle(THandle Handle) {
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(static_cast<std::int32_t>(Handle)));
 }

@@ -1,8 +1,9 @@
-# The build flavour the end-to-end table runs on (KVIZ_FLAVOUR): the Linux programs, the
-# Windows programs under wine, or the Linux programs under valgrind's memcheck. Each row names
-# the flavours it is for (its first letters, in `flavours`); the others leave it out. A check
-# that should run and cannot (a tool missing or refused) ends the session with code 77, which
-# ctest shows as skipped: a flavour whose tool or programs are missing, or any skipped row.
+# The build flavour the end-to-end table runs on (KVIZ_FLAVOUR): the Linux programs, the 64-bit
+# Windows programs under wine64 (wine64), the 32-bit ones under 32-bit wine (wine32), or the
+# Linux programs under valgrind's memcheck. A flavour whose tool or programs are missing, or
+# 32-bit wine on a host that runs no 32-bit programs, ends the session with code 77, which
+# ctest shows as skipped; so does a session in which any row skipped (a tool that cannot run
+# here), with the reasons. Tests marked for other flavours are left out, not skipped.
 #
 # Where wine differs from Windows, and what the table does about it:
 # - wine's console wraps output in escape sequences of its own, so the terminal player runs on
@@ -22,27 +23,42 @@ import subprocess
 
 import pytest
 
+import runs_32bit
+
 FLAVOUR = os.environ.get("KVIZ_FLAVOUR", "linux")
+WINE = FLAVOUR.startswith("wine")
 BIN = os.path.abspath(os.environ.get("KVIZ_BIN", "build"))
 SANITIZED = os.environ.get("KVIZ_SANITIZED", "OFF") not in ("", "0", "OFF")
 MEMCHECK = ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
             "--errors-for-leak-kinds=definite"]
-PREFIX = {"wine": ["wine"], "valgrind": MEMCHECK}.get(FLAVOUR, [])
+# Debian's wine64 loader runs 64-bit programs without any 32-bit part.
+PREFIX = {"wine32": ["wine"], "wine64": [shutil.which("wine64") or "/usr/lib/wine/wine64"],
+          "valgrind": MEMCHECK}.get(FLAVOUR, [])
 
 
 def program(name):
-    return os.path.join(BIN, name + (".exe" if FLAVOUR == "wine" else ""))
+    return os.path.join(BIN, name + (".exe" if WINE else ""))
+
+
+def pytest_sessionstart(session):
+    for needed in PREFIX[:1] + [program("kviz_scripted")]:
+        if not shutil.which(needed):
+            pytest.exit("skipped: no " + needed, returncode=77)
+    if FLAVOUR == "wine32" and (reason := runs_32bit.why_not()):
+        pytest.exit("skipped: " + reason, returncode=77)
 
 
 def pytest_configure(config):
-    config.addinivalue_line("markers", "flavours(letters): the flavours a test is for")
+    config.addinivalue_line("markers", "on(flavours): the flavours that take the test (LWV)")
 
 
+# A test marked for other flavours is left out rather than skipped: a skip says that something
+# which should have run could not.
 def pytest_collection_modifyitems(config, items):
-    mine = [i for i in items if FLAVOUR[0].upper() in next(
-        (m.args[0] for m in i.iter_markers("flavours")), FLAVOUR[0].upper())]
-    config.hook.pytest_deselected(items=[i for i in items if i not in mine])
-    items[:] = mine
+    letter = FLAVOUR[0].upper()
+    other = [i for i in items if (on := i.get_closest_marker("on")) and letter not in on.args[0]]
+    config.hook.pytest_deselected(items=other)
+    items[:] = [i for i in items if i not in other]
 
 
 SKIPPED = []
@@ -58,25 +74,20 @@ def pytest_sessionfinish(session, exitstatus):
         session.exitstatus = 77
 
 
-def pytest_sessionstart(session):
-    for needed in PREFIX[:1] + [program("kviz_scripted")]:
-        if not shutil.which(needed):
-            pytest.exit("skipped: no " + needed, returncode=77)
-
-
-# A 32-bit prefix of the build's own. Its first use sets it up, prints to stderr and starts
-# wine's service processes, which would hold a test's pipes open: a warm-up run takes that, and
-# the server stays up until the session ends.
+# A prefix of the build's own, of the programs' width. Its first use sets it up, prints to
+# stderr and starts wine's service processes, which would hold a test's pipes open: a warm-up
+# run takes that, and the server stays up until the session ends.
 @pytest.fixture(scope="session", autouse=True)
 def wine_prefix():
-    if FLAVOUR == "wine":
-        os.environ.update(WINEPREFIX=os.path.join(BIN, "wine-prefix"), WINEARCH="win32",
+    if WINE:
+        os.environ.update(WINEPREFIX=os.path.join(BIN, "wine-prefix"),
+                          WINEARCH="win" + FLAVOUR[4:],  # win32 or win64
                           WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree=;mshtml=")
         os.makedirs(os.environ["WINEPREFIX"], exist_ok=True)
         subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-p"], check=True)
-        subprocess.run(["wine", program("kviz")], stdin=subprocess.DEVNULL,
+        subprocess.run(PREFIX + [program("kviz")], stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
     yield
-    if FLAVOUR == "wine":
+    if WINE:
         subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL)

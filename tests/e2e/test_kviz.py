@@ -16,7 +16,7 @@ import tty
 
 import pytest
 
-from conftest import FLAVOUR, PREFIX, SANITIZED, program
+from conftest import FLAVOUR, PREFIX, SANITIZED, WINE, program
 
 # The twelve questions as the player sees them ("\n" stands for CR LF), and their answers.
 QUESTIONS = {
@@ -83,15 +83,15 @@ ALL = [QUESTIONS[k][1] for k in QUESTIONS]
 ADDRESS = rb"(?!00000000)[0-9A-F]{8}"  # no code lies at the start of the program's module
 
 
-# One run, taken by the flavours named in `on` (Linux, Wine, Valgrind). Fields: program, args,
-# draws, answers, stdin (bytes for a pipe, File, Slow, "null", "zero", "dir", "closed"), stdout
-# ("pipe", "file", "null", "full", "closed", "readonly", "dir", "noreader"), stderr, fsize,
-# memory, writes (pieces, statements or sizes), inject (strace's, counting only the calls on
-# the files in `only`, not the loader's or a sanitizer's); expected: code, report (message, or
-# class and message), out; and what differs under wine.
+# One run, taken by the flavours named in `on` (Linux, Wine of both widths, Valgrind). Fields:
+# program, args, draws, answers, stdin (bytes for a pipe, File, Slow, "null", "zero", "dir",
+# "closed"), stdout ("pipe", "file", "null", "full", "closed", "readonly", "dir", "noreader"),
+# stderr, fsize, memory, writes (pieces, statements or sizes), inject (strace's, counting only
+# the calls on the files in `only`, not the loader's or a sanitizer's); expected: code, report
+# (message, or class and message), out; and what differs under wine.
 def row(name, on="L", wine={}, **fields):
-    fields.update(wine if FLAVOUR == "wine" else {})  # where wine is not Windows
-    return pytest.param(fields, id=name, marks=pytest.mark.flavours(on))
+    fields.update(wine if WINE else {})  # where wine is not Windows
+    return pytest.param(fields, id=name, marks=pytest.mark.on(on))
 
 
 ROWS = [
@@ -202,7 +202,7 @@ def launch(case, tmp, tracer=()):
         for fd in close:
             os.close(fd)
     command = [*tracer, *PREFIX, path, *case.get("args", [])]
-    if FLAVOUR == "wine" and feed is not None:
+    if WINE and feed is not None:
         # A unix pipe ends differently under wine than a Windows pipe does on Windows.
         windows_path = "Z:" + path.replace("/", "\\")
         command[len(tracer) + 1:len(tracer) + 2] = [program("pipe_run"), windows_path]
@@ -277,13 +277,18 @@ def test_run(case, tmp_path):
         assert list(map(int, written)) == expected
 
 
-@pytest.mark.flavours("W")
+@pytest.mark.on("W")
 def test_windows_image():
-    # 32-bit console programs that need only the DLLs every Windows has.
+    # Console programs of the flavour's width and machine (the file format names the machine)
+    # that need only the DLLs every Windows has.
+    widths = {"wine32": ("i686-w64-mingw32", "i386", r"010b\s+\(PE32\)"),
+              "wine64": ("x86_64-w64-mingw32", "x86-64", r"020b\s+\(PE32\+\)")}
+    triplet, machine, magic = widths[FLAVOUR]
     for name in ("kviz", "kviz_scripted"):
-        dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", program(name)],
+        dump = subprocess.run([triplet + "-objdump", "-p", program(name)],
                               capture_output=True, text=True, check=True).stdout
-        assert re.search(r"^Magic\s+010b\s+\(PE32\).*^Subsystem\s+00000003", dump, re.M | re.S)
+        assert re.search(r"file format pei-%s$.*^Magic\s+%s.*^Subsystem\s+00000003" % (
+            machine, magic), dump, re.M | re.S), dump
         assert {d.lower() for d in re.findall(r"DLL Name: (\S+)", dump)} <= {
             "kernel32.dll", "user32.dll", "msvcrt.dll"}
 
@@ -291,7 +296,7 @@ def test_windows_image():
 # In each way the game may be linked, the report's offset, counted from where the file's first
 # byte is mapped, lies in the routine whose statement failed: on a full console the question's
 # first line, whose check is in PrintQuestion or in a routine that the compiler built it into.
-@pytest.mark.flavours("L")
+@pytest.mark.on("L")
 @pytest.mark.parametrize("game", os.environ.get("KVIZ_LINKED_GAMES", program("kviz")).split(":"),
                          ids=os.path.basename)
 def test_report_offset_in_the_failing_routine(game):
@@ -316,7 +321,7 @@ def test_report_offset_in_the_failing_routine(game):
         "PrintQuestion(int)", "AskQuestion(int)", "Play()"}
 
 
-@pytest.mark.flavours("L")  # wine's console adds escape sequences
+@pytest.mark.on("L")  # wine's console adds escape sequences
 def test_terminal_player():
     # On a raw terminal (bytes pass unchanged, nothing echoes) every statement is on the
     # screen before the game waits for a line.

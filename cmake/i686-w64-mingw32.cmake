@@ -1,6 +1,6 @@
 # Cross-compiles kviz as a 32-bit Windows console program with MinGW-w64 (Debian package
 # g++-mingw-w64-i686-win32). Everything is linked statically, so the program needs only the
-# DLLs that come with Windows.
+# DLLs that come with Windows. Built programs run under wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
@@ -17,3 +17,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
