@@ -135,7 +135,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # A static game depends on no library; a dynamic one gets its Depends from dpkg-shlibdeps.
-if(NOT KVIZ_STATIC)
+if(KVIZ_LINK STREQUAL "dynamic")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 
