@@ -15,12 +15,14 @@
 #   wine maps in ways of its own (a closed input reads as error 1, a size limit goes unnoticed);
 #   those rows run on Linux only.
 import os
+import platform
 import shutil
 import subprocess
 
 import pytest
 
 FLAVOUR = os.environ.get("KVIZ_FLAVOUR", "linux")
+PROCESSOR = os.environ.get("KVIZ_PROCESSOR") or platform.machine()  # the programs'
 BIN = os.path.abspath(os.environ.get("KVIZ_BIN", "build"))
 SANITIZED = os.environ.get("KVIZ_SANITIZED", "OFF") not in ("", "0", "OFF")
 MEMCHECK = ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
