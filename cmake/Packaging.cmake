@@ -147,7 +147,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-if(NOT KVIZ_STATIC)
+if(KVIZ_LINK STREQUAL "dynamic")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 # A cross build's package is for its target: Debian's name of the target's processor.

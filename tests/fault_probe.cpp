@@ -1,26 +1,54 @@
-// Starts the runtime as the game does, leaves a line held for standard output, then commits the
-// processor fault its argument names (access, divide, trap; none to end normally).
+// Starts the runtime as the game does, leaves a line held for standard output that names the
+// address of the routine about to run, then commits in that routine the processor fault its
+// argument names (access, divide, trap, illegal; none to end normally). The report must name
+// the faulting instruction, inside the routine.
+#include <cstdint>
 #include <cstring>
 
 #include "quiz/quiz.h"
 
-static const char* Fault = "";
+static volatile int Zero = 0;
+static volatile int* volatile Nowhere = nullptr;
 
 // Left uninstrumented: the fault itself must reach the processor.
-[[gnu::noinline]] __attribute__((no_sanitize("address", "undefined"))) static void Commit() {
-  volatile int Zero = 0;
-  volatile int* volatile Nowhere = nullptr;
-  if (std::strcmp(Fault, "access") == 0) *Nowhere = 1;
-  if (std::strcmp(Fault, "divide") == 0) Zero = 100 / Zero;
-  if (std::strcmp(Fault, "trap") == 0) __builtin_trap();
+#define KVIZ_FAULT [[gnu::noinline]] __attribute__((no_sanitize("address", "undefined"))) static
+KVIZ_FAULT void Access() {
+  *Nowhere = 1;
 }
+KVIZ_FAULT void Divide() {
+  Zero = 100 / Zero;
+}
+KVIZ_FAULT void Trap() {
+  __builtin_trap();
+}
+KVIZ_FAULT void Illegal() { // an instruction that is undefined, not a trap
+#if defined(__i386__) || defined(__x86_64__)
+  asm volatile("ud2");
+#elif defined(__aarch64__)
+  asm volatile("udf #0");
+#elif defined(__s390x__)
+  asm volatile(".short 0"); // opcode 0 (0x0001 is the debuggers' breakpoint)
+#else
+  __builtin_trap();
+#endif
+}
+KVIZ_FAULT void None() {}
 
 int main(int Count, char** Arguments) {
-  Fault = Count > 1 ? Arguments[1] : "";
+  static void (*Commit)() = None;
+  const char* Fault = Count > 1 ? Arguments[1] : "";
+  if (std::strcmp(Fault, "access") == 0) Commit = Access;
+  if (std::strcmp(Fault, "divide") == 0) Commit = Divide;
+  if (std::strcmp(Fault, "trap") == 0) Commit = Trap;
+  if (std::strcmp(Fault, "illegal") == 0) Commit = Illegal;
   ConsoleApp = 1;
   RunUnderTopLevelHandler([] {
     StartProgram(ModuleSteps);
-    EmitString(StdOutText, "held", 0);
+    // As the report writes an address: its low 32 bits in 8 hexadecimal digits.
+    char Held[] = "held at 00000000";
+    auto Address = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(Commit));
+    for (int Pos = 15; Pos >= 8; --Pos, Address >>= 4) Held[Pos] = "0123456789ABCDEF"[Address & 15];
+    EmitString(StdOutText, Held, 0);
     EmitLineBreak(StdOutText);
     CheckIo();
     Commit();

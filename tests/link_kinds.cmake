@@ -1,7 +1,7 @@
 # The game linked in each of the ways a build may link it (static position-independent, static,
 # dynamic), for the end-to-end check that a report names the program's file and an offset in
-# the routine whose statement failed (KVIZ_LINKED_GAMES, separated by colons). The sanitizers
-# allow only the dynamic link.
+# the routine whose statement failed (KVIZ_LINKED_GAMES, separated by colons): those the
+# toolchain links (cmake/GameLink.cmake). The sanitizers allow only the dynamic link.
 set(KVIZ_LINKED_GAMES $<TARGET_FILE:kviz>)
 if(NOT KVIZ_SANITIZE)
   foreach(Kind static_pie static dynamic)
@@ -11,8 +11,11 @@ if(NOT KVIZ_SANITIZE)
     elseif(Kind STREQUAL "static")
       set(Options -static)
     endif()
+    string(TOUPPER ${Kind} Links)
     if("${Options}" STREQUAL "${KVIZ_GAME_LINK_OPTIONS}")
       continue() # the game itself
+    elseif(Options AND NOT KVIZ_LINKS_${Links})
+      continue()
     endif()
     add_executable(kviz_${Kind} ${PROJECT_SOURCE_DIR}/src/quiz/main.cpp)
     target_link_libraries(kviz_${Kind} PRIVATE kviz_quiz)
@@ -20,7 +23,8 @@ if(NOT KVIZ_SANITIZE)
     list(APPEND KVIZ_LINKED_GAMES $<TARGET_FILE:kviz_${Kind}>)
   endforeach()
   # A plain static program registers its unwind tables, and link-time optimisation places
-  # tables behind the end of that list: this one is built from sources compiled without it.
+  # tables behind the end of that list (cmake/GameLink.cmake): this one is built from sources
+  # compiled without it.
   if(TARGET kviz_static AND CMAKE_INTERPROCEDURAL_OPTIMIZATION)
     get_target_property(Console kviz_console SOURCES)
     get_target_property(Quiz kviz_quiz SOURCES)

@@ -9,7 +9,10 @@
 #include <limits>
 #include <new>
 
-#if defined(__SSE2__)
+// SSE2 where the processor has it; elsewhere, or with KVIZ_PORTABLE_SCAN (a CMake option, so
+// that an x86-64 build can test it), portable code over the compiler's vector extension.
+#if defined(__SSE2__) && !defined(KVIZ_PORTABLE_SCAN)
+#define KVIZ_SSE2_SCAN 1
 #include <emmintrin.h>
 #endif
 
@@ -72,7 +75,7 @@ inline constexpr std::uint32_t BlockSize = 16;
 
 // Index of the first line-end candidate in the 16 bytes at Bytes, or 16 when there is none.
 // Without the flag, LF stands in for 26, which is then an ordinary byte.
-#if defined(__SSE2__)
+#if defined(KVIZ_SSE2_SCAN)
 [[gnu::always_inline]] static inline std::uint32_t FirstCandidate(const std::uint8_t* Bytes,
                                                                   bool CrLf) {
   __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes));
@@ -109,7 +112,7 @@ using TByteBlock = std::uint8_t __attribute__((vector_size(BlockSize)));
 // Bit I set when byte I of the 16 at Bytes is a control byte up to 26: LF, CR and the
 // end-of-input marker are among them, and the caller looks at the byte where it stops.
 [[gnu::always_inline]] static inline std::uint32_t ControlBytes(const std::uint8_t* Bytes) {
-#if defined(__SSE2__)
+#if defined(KVIZ_SSE2_SCAN)
   __m128i Block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes));
   __m128i Low = _mm_min_epu8(Block, _mm_set1_epi8(ByteEndOfInput));
   return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(Low, Block)));

@@ -86,16 +86,25 @@ static const char* ProgramPath() {
   return Path;
 }
 
-static const void* InstructionAddress(void* Context, [[maybe_unused]] siginfo_t* Info) {
-  [[maybe_unused]] const auto* Machine = &static_cast<ucontext_t*>(Context)->uc_mcontext;
+// The faulting instruction's address, which the report names: from the processor context where
+// this file knows it, since si_addr is the data's address for an access fault (and only its
+// page on s390x). On s390x the context points at the instruction only for an access fault,
+// which is made again once mended; for the others it points past it and si_addr names it.
+// Elsewhere si_addr, which Linux sets to the instruction for all but an access fault.
+static const void* InstructionAddress(int Signal, [[maybe_unused]] const siginfo_t* Info,
+                                      const void* Context) {
+  [[maybe_unused]] const auto& Machine = static_cast<const ucontext_t*>(Context)->uc_mcontext;
+  [[maybe_unused]] const bool Access = Signal == SIGSEGV || Signal == SIGBUS;
 #if defined(__x86_64__)
-  return reinterpret_cast<const void*>(Machine->gregs[REG_RIP]);
+  return reinterpret_cast<const void*>(Machine.gregs[REG_RIP]);
 #elif defined(__i386__)
-  return reinterpret_cast<const void*>(Machine->gregs[REG_EIP]);
+  return reinterpret_cast<const void*>(Machine.gregs[REG_EIP]);
 #elif defined(__aarch64__)
-  return reinterpret_cast<const void*>(Machine->pc);
+  return reinterpret_cast<const void*>(Machine.pc);
+#elif defined(__s390x__)
+  return Access ? reinterpret_cast<const void*>(Machine.psw.addr) : Info->si_addr;
 #else
-  return Info->si_addr;
+  return Access ? nullptr : Info->si_addr; // unknown rather than the data's
 #endif
 }
 
@@ -128,7 +137,7 @@ static void OnFaultSignal(int Signal, siginfo_t* Info, void* Context) {
     Code = StatusAccessViolation;
   else if (Signal == SIGFPE)
     Code = FloatingPointFault(Info->si_code);
-  FaultHandler(Code, InstructionAddress(Context, Info));
+  FaultHandler(Code, InstructionAddress(Signal, Info, Context));
   _exit(255); // the handler exits; this only guards against one that returns
 }
 
@@ -245,7 +254,9 @@ public:
     Action.sa_sigaction = OnFaultSignal;
     Action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
     sigemptyset(&Action.sa_mask);
-    for (int Signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(Signal, &Action, nullptr);
+    // SIGTRAP: a trap instruction such as aarch64's brk, which __builtin_trap gives there.
+    for (int Signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP})
+      sigaction(Signal, &Action, nullptr);
   }
 
   [[noreturn]] void ExitProcess(std::uint32_t Code) override { _exit(static_cast<int>(Code)); }

@@ -16,7 +16,7 @@ import tty
 
 import pytest
 
-from conftest import FLAVOUR, PREFIX, SANITIZED, WINE, program
+from conftest import EMULATED, FLAVOUR, PREFIX, PROCESSOR, SANITIZED, WINE, program
 
 # The twelve questions as the player sees them ("\n" stands for CR LF), and their answers.
 QUESTIONS = {
@@ -81,35 +81,42 @@ END = len(output(game(LONG["draws"], LONG["answers"])))
 MIXED = dict(draws=[4, 2, 0, 3, 7, 9], answers=[b"real", b"integer", b"1", b"1", b"2"])
 ALL = [QUESTIONS[k][1] for k in QUESTIONS]
 ADDRESS = rb"(?!00000000)[0-9A-F]{8}"  # no code lies at the start of the program's module
+# The fault probe's faults and their numbers; an integer division by zero does not trap on
+# aarch64 (the quotient is 0) and the probe ends normally. A faulting routine of the probe is
+# smaller than ROUTINE bytes.
+FAULTS = {"access": 216, "divide": 0 if PROCESSOR == "aarch64" else 200, "trap": 255,
+          "illegal": 255, "none": 0}
+ROUTINE = 64
 
 
-# One run, taken by the flavours named in `on` (Linux, Wine of both widths, Valgrind). Fields:
-# program, args, draws, answers, stdin (bytes for a pipe, File, Slow, "null", "zero", "dir",
-# "closed"), stdout ("pipe", "file", "null", "full", "closed", "readonly", "dir", "noreader"),
-# stderr, fsize, memory, writes (pieces, statements or sizes), inject (strace's, counting only
-# the calls on the files in `only`, not the loader's or a sanitizer's); expected: code, report
-# (message, or class and message), out; and what differs under wine.
-def row(name, on="L", wine={}, **fields):
+# One run, taken by the flavours named in `on` (Linux, Wine of both widths, Valgrind, Qemu: by
+# default the Linux programs, natively and under qemu). Fields: program, args, draws, answers, stdin (bytes
+# for a pipe, File, Slow, "null", "zero", "dir", "closed"), stdout ("pipe", "file", "null",
+# "full", "closed", "readonly", "dir", "noreader"), stderr, fsize, memory, writes (pieces,
+# statements or sizes), inject (strace's, counting only the calls on the files in `only`, not
+# the loader's or a sanitizer's; "poll" is the wait's call, whichever it is); expected: code,
+# report (message, or class and message), out; and what differs under wine.
+def row(name, on="LQ", wine={}, **fields):
     fields.update(wine if WINE else {})  # where wine is not Windows
     return pytest.param(fields, id=name, marks=pytest.mark.on(on))
 
 
 ROWS = [
     # Whole games, byte for byte: every question, the line ends, the waits for Enter.
-    row("every question, then a wrong answer of 706 bytes", "LWV", draws=[*range(1, 13), 1],
+    row("every question, then a wrong answer of 706 bytes", "LWVQ", draws=[*range(1, 13), 1],
         answers=[*ALL, b"paskal" + b"a" * 700]),
-    row("LF ends, text typed in the waits is not judged", "LW", draws=[4, 3, 0, 6, 12],
+    row("LF ends, text typed in the waits is not judged", "LWQ", draws=[4, 3, 0, 6, 12],
         stdin=b"real\nignored\n1\n\nboolean\n\n2.\nreal\n1\n",
         answers=[b"real", b"1", b"boolean", b"2."]),
-    row("lone CR dropped, trailing blank wrong", "LW", draws=[4, 2, 0, 3, 7, 9],
+    row("lone CR dropped, trailing blank wrong", "LWQ", draws=[4, 2, 0, 3, 7, 9],
         stdin=b"re\ral\r\n\r\ninteger\r\n\r\n1\r\n\r\n1\r\n\r\n1 \r\n\r\n\r\n",
         answers=[b"real", b"integer", b"1", b"1", b"1 "]),
-    row("byte 26 ends the answer and every wait after it", "LW", draws=[4, 2],
+    row("byte 26 ends the answer and every wait after it", "LWQ", draws=[4, 2],
         stdin=b"real\r\n\x1arest\r\n\r\n", answers=[b"real"]),
-    row("input ends inside the answer", "LW", draws=[4], stdin=b"real", answers=[b"real"]),
-    row("empty input file: a drawn question", "LWV", stdin=File(), args=["--help", "-v"]),
-    row("empty input pipe: a drawn question", "LW", stdin=b""),
-    row("NUL and high bytes are ordinary", "LW", draws=[4, 4],
+    row("input ends inside the answer", "LWQ", draws=[4], stdin=b"real", answers=[b"real"]),
+    row("empty input file: a drawn question", "LWVQ", stdin=File(), args=["--help", "-v"]),
+    row("empty input pipe: a drawn question", "LWQ", stdin=b""),
+    row("NUL and high bytes are ordinary", "LWQ", draws=[4, 4],
         stdin=b"real\n\x00\xff\x8a\x8d\r\nreal\x00\n\n\n", answers=[b"real", b"real\x00"]),
     row("a 100 MiB answer line", draws=[4, 4], answers=[b"real", b"real" * (25 << 20)]),
     row("slow writer, non-blocking pipe, interrupted wait", draws=[4, 4],
@@ -123,18 +130,18 @@ ROWS = [
         inject=["read:error=EINTR:when=1+2", "write:error=EINTR:when=1+2"],
         only=["in", "out"]),
     # When the bytes reach the handle.
-    row("to a file: 128-byte pieces, the rest at the end", "LW", stdout="file", **MIXED,
+    row("to a file: 128-byte pieces, the rest at the end", "LWQ", stdout="file", **MIXED,
         writes="pieces"),
     row("to a pipe: 128-byte pieces, the rest at the end", **MIXED, writes="pieces"),
-    row("to /dev/null: each statement as it ends", "LW", stdout="null", **MIXED,
+    row("to /dev/null: each statement as it ends", "LWQ", stdout="null", **MIXED,
         writes="statements"),
     # Broken handles and limits: one report, exit code 1, no byte written before it lost.
     row("stdout closed", stdout="closed", code=1, report=b"I/O error 105."),
     row("stdin closed", stdin="closed", draws=[4], stdout="file", out=asked(4), code=1,
         report=b"I/O error 104."),
-    row("stdin a directory", "LV", stdin="dir", draws=[4], stdout="file", out=asked(4),
+    row("stdin a directory", "LVQ", stdin="dir", draws=[4], stdout="file", out=asked(4),
         code=1, report=b"File access denied."),
-    row("stdout /dev/full", "LW", stdout="full", code=1, report=b"I/O error 112."),
+    row("stdout /dev/full", "LWQ", stdout="full", code=1, report=b"I/O error 112."),
     row("stdout open for reading only", stdout="readonly", out=b"", code=1,
         report=b"I/O error 6."),
     row("stdout a directory", stdout="dir", code=1, report=b"I/O error 105."),
@@ -143,9 +150,9 @@ ROWS = [
           answers=[b"x"], inject=["write:error=ENOSPC:when=%d" % n], only=["/dev/null"],
           writes=[len(s) for s in game([4], [b"x"]) if s][:n - 1], code=1,
           report=b"I/O error 112.") for n in range(1, 9)],
-    row("stderr closed: the report is lost, the code is not", "LW", stdout="full",
+    row("stderr closed: the report is lost, the code is not", "LWQ", stdout="full",
         stderr="closed", code=1),
-    row("stdout a pipe whose reader has gone", "LW", stdout="noreader", draws=[4], code=1,
+    row("stdout a pipe whose reader has gone", "LWQ", stdout="noreader", draws=[4], code=1,
         report=b"I/O error 232.", wine=dict(report=b"I/O error 233.")),
     # At a piece's end, inside a piece (a short write, then the failure), in the final
     # write-out, and just large enough.
@@ -155,14 +162,15 @@ ROWS = [
     row("the report's own write-out fails", stdin="dir", draws=[4], stdout="file", fsize=10,
         out=asked(4)[:10], code=1, report=b"I/O error 223."),
     # Not under the sanitizers, whose shadow memory does not fit under the cap.
-    *[row("an endless line under an address-space cap", stdin="zero", memory=128 << 20, code=1,
-          report=(b"EOutOfMemory", b"Out of memory."), out=[asked(k) for k in QUESTIONS])][
+    *[row("an endless line under an address-space cap", "L", stdin="zero", memory=128 << 20,
+          code=1, report=(b"EOutOfMemory", b"Out of memory."), out=[asked(k) for k in QUESTIONS])][
         SANITIZED:],
-    # Processor faults: the held output, the run-time error text, the fault's number.
-    *[row("processor fault: " + fault, "LW", program="fault_probe", args=[fault], stdin="null",
-          stdout="file", code=code, out=re.compile(rb"held\r\nRuntime error %d at %s\x00\r\n" % (
-              code, ADDRESS) if code else b"held\r\n"))
-      for fault, code in [("access", 216), ("divide", 200), ("trap", 255), ("none", 0)]],
+    # Processor faults: the held output, which names the routine that faults, the run-time error
+    # text with the fault's number and the faulting instruction's address in that routine.
+    *[row("processor fault: " + fault, "LWQ", program="fault_probe", args=[fault], stdin="null",
+          stdout="file", code=code, out=re.compile(rb"held at ([0-9A-F]{8})\r\n" + (
+              rb"Runtime error %d at ([0-9A-F]{8})\x00\r\n" % code if code else b"")))
+      for fault, code in FAULTS.items()],
 ]
 
 
@@ -230,6 +238,9 @@ def launch(case, tmp, tracer=()):
     return proc.returncode, taken, errors, path, target
 
 
+# The system call of a wait for input: ppoll where the C library has no other (aarch64), and
+# under qemu, which makes every wait of its program one.
+WAIT = "ppoll" if EMULATED or PROCESSOR == "aarch64" else "poll"
 STRACE = shutil.which("strace") and subprocess.run(
     ["strace", "-qq", "-e", "trace=none", "true"], stderr=subprocess.DEVNULL).returncode == 0
 
@@ -239,10 +250,11 @@ def test_run(case, tmp_path):
     if ("writes" in case or "inject" in case) and not STRACE:
         pytest.skip("strace cannot run here")
     log, tracer = tmp_path / "trace", []
-    if "writes" in case or "inject" in case:
+    inject = [WAIT + way[4:] if way.startswith("poll:") else way for way in case.get("inject", [])]
+    if "writes" in case or inject:
         tracer = ["strace", "-f", "-y", "-qq", "-o", str(log)]
         tracer += [a for path in case.get("only", []) for a in ("-P", str(tmp_path / path))]
-        tracer += [a for way in case.get("inject", []) for a in ("-e", "inject=" + way)]
+        tracer += [a for way in inject for a in ("-e", "inject=" + way)]
     code, out, err, path, target = launch(case, tmp_path, tracer)
 
     assert code == case.get("code", 0), err
@@ -261,12 +273,15 @@ def test_run(case, tmp_path):
     if case.get("stdout", "pipe") not in ("pipe", "file", "readonly"):
         pass  # a device, a directory or a lost handle: nothing to read back
     elif isinstance(expected, re.Pattern):
-        assert expected.fullmatch(out), out
+        found = expected.fullmatch(out)
+        assert found, out
+        if found.lastindex == 2:  # a fault's address, and the routine's that the probe named
+            assert (int(found[2], 16) - int(found[1], 16)) % (1 << 32) < ROUTINE, out
     else:
         assert out in expected if isinstance(expected, list) else out == expected
-    if "inject" in case:
+    if inject:
         injected = re.findall(r"(\w+)\(.*INJECTED", log.read_text())
-        assert {way.split(":")[0] for way in case["inject"]} <= set(injected)
+        assert {way.split(":")[0] for way in inject} <= set(injected)
     if "writes" in case:
         total = len(output(steps))
         expected = case["writes"] if isinstance(case["writes"], list) else [
@@ -296,32 +311,36 @@ def test_windows_image():
 # In each way the game may be linked, the report's offset, counted from where the file's first
 # byte is mapped, lies in the routine whose statement failed: on a full console the question's
 # first line, whose check is in PrintQuestion or in a routine that the compiler built it into.
-@pytest.mark.on("L")
+@pytest.mark.on("LQ")
 @pytest.mark.parametrize("game", os.environ.get("KVIZ_LINKED_GAMES", program("kviz")).split(":"),
                          ids=os.path.basename)
 def test_report_offset_in_the_failing_routine(game):
     with open("/dev/full", "wb") as full:
-        err = subprocess.run([game], stdin=subprocess.DEVNULL, stdout=full,
+        err = subprocess.run([*PREFIX, game], stdin=subprocess.DEVNULL, stdout=full,
                              stderr=subprocess.PIPE, timeout=60).stderr
     found = re.match(rb"Exception EInOutError in module %s at ([0-9A-F]{8})\." % re.escape(
         os.path.basename(game).encode()), err)
     assert found, err
     with open(game, "rb") as f:
         head = f.read(4096)
-    (table,), (size, count) = struct.unpack_from("<Q", head, 0x20), struct.unpack_from(
-        "<HH", head, 0x36)
-    segments = [struct.unpack_from("<IIQQ", head, table + i * size) for i in range(count)]
-    mapped = next(address - offset for kind, _, offset, address in segments if kind == 1)  # PT_LOAD
+    # ELF of 32 or 64 bits, either byte order: the program headers' table, its entries' size and
+    # count, and in each entry its type, offset and address.
+    wide, order = head[4] == 2, "<" if head[5] == 1 else ">"
+    (table,) = struct.unpack_from(order + ("Q" if wide else "I"), head, 0x20 if wide else 0x1C)
+    size, count = struct.unpack_from(order + "HH", head, 0x36 if wide else 0x2A)
+    entry = order + ("I4xQQ" if wide else "III")
+    segments = [struct.unpack_from(entry, head, table + i * size) for i in range(count)]
+    mapped = next(address - offset for kind, offset, address in segments if kind == 1)  # PT_LOAD
     call = mapped + int(found[1], 16) - 1  # the last byte of the failing check's call
-    symbols = subprocess.run(["nm", "-C", "-S", "--defined-only", game], capture_output=True,
-                             text=True, check=True).stdout
+    symbols = subprocess.run([os.environ.get("KVIZ_NM") or "nm", "-C", "-S", "--defined-only",
+                              game], capture_output=True, text=True, check=True).stdout
     routines = [line.split(maxsplit=3) for line in symbols.splitlines()]
     assert {name for start, length, kind, name in (r for r in routines if len(r) == 4)
             if kind in "tT" and int(start, 16) <= call < int(start, 16) + int(length, 16)} & {
         "PrintQuestion(int)", "AskQuestion(int)", "Play()"}
 
 
-@pytest.mark.on("L")  # wine's console adds escape sequences
+@pytest.mark.on("LQ")  # wine's console adds escape sequences
 def test_terminal_player():
     # On a raw terminal (bytes pass unchanged, nothing echoes) every statement is on the
     # screen before the game waits for a line.
@@ -330,7 +349,7 @@ def test_terminal_player():
     master, slave = pty.openpty()
     tty.setraw(slave)
     env = dict(os.environ, KVIZ_DRAWS=",".join(map(str, draws)))
-    proc = subprocess.Popen([program("kviz_scripted")], stdin=slave, stdout=slave,
+    proc = subprocess.Popen([*PREFIX, program("kviz_scripted")], stdin=slave, stdout=slave,
                             stderr=subprocess.PIPE, env=env)
     os.close(slave)
     screen, shown = b"", b""
