@@ -6,6 +6,8 @@
 set(CMAKE_SYSTEM_NAME Linux)
 
 find_program(CMAKE_CXX_COMPILER NAMES ${KVIZ_TRIPLET}-g++ REQUIRED)
+# Its C compiler too, should a project included here (GoogleTest's) enable C.
+find_program(CMAKE_C_COMPILER NAMES ${KVIZ_TRIPLET}-gcc)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${KVIZ_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
