@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include "console/console_text.h"
-#include "forwarding_platform.h"
 #include "quiz/quiz.h"
 
 // Every heap allocation of the program is counted, so that a kviz case can show it made none.
@@ -57,10 +56,7 @@ private:
 
 // The state the run-time start-up leaves: every stream closed, to be opened on first use.
 void ResetStandardStreams() {
-  for (TConsoleText* Stream : {&StdInText, &StdOutText, &StdErrText}) {
-    *Stream = TConsoleText{};
-    Stream->OpenMode = ModeClosed;
-  }
+  SetUpStandardStreams();
   PendingIoError = 0;
 }
 
@@ -160,9 +156,9 @@ void EmitGame() {
 
 // The host platform, except that standard output is a device of the given type that keeps
 // what each write call hands it.
-class TRecorder final : public TForwardingPlatform {
+class TRecorder final : public TPlatform {
 public:
-  TRecorder(TPlatform& Host, std::uint32_t Type) : TForwardingPlatform(Host), Type(Type) {}
+  explicit TRecorder(std::uint32_t Type) : Type(Type) {}
   std::string Bytes;
   std::vector<std::uint32_t> Pieces;
 
@@ -251,7 +247,7 @@ int main(int Argc, char** Argv) {
                               {"/dev/null", FileTypeChar}};
   for (TOutput& Output : Outputs) {
     TPlatform* Host = Platform;
-    Output.Recording = new TRecorder(*Host, Output.Type);
+    Output.Recording = new TRecorder(Output.Type);
     Platform = Output.Recording;
     ResetStandardStreams();
     EmitGame();

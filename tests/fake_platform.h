@@ -26,7 +26,8 @@ struct TFakePlatform final : TPlatform {
   std::uint32_t WriteMost = UINT32_MAX; // a write takes at most this many bytes
   int ReadCalls = 0;
   std::uint32_t LastError = 0;
-  TModuleInfo Module{"/opt/kviz", 0x400000, true};
+  TModuleInfo Module{"kviz", 0x400000};
+  std::string Boxes; // each message box's caption and text
 
   THandle GetStdHandle(std::int32_t Which) override {
     THandle Handle = static_cast<THandle>(StdInputHandle - Which);
@@ -52,7 +53,9 @@ struct TFakePlatform final : TPlatform {
   std::uint32_t GetTickCount() override { return 0; }
   TModuleInfo FindModule(const void*) override { return Module; }
   void AnsiToOem(char*, std::uint32_t) override {}
-  void ShowMessage(const char*, const char*) override {}
+  void ShowMessage(const char* Caption, const char* Text) override {
+    Boxes += Caption + std::string(": ") + Text + "|";
+  }
   void PrepareProcess(TFaultHandler) override {}
   [[noreturn]] void ExitProcess(std::uint32_t Code) override { throw TFakeExit{Code}; }
 };
@@ -61,9 +64,6 @@ struct TFakePlatform final : TPlatform {
 // has them after the run-time core's start.
 inline void UseFake(TFakePlatform& Fake) {
   Platform = &Fake;
-  for (TConsoleText* Stream : {&StdInText, &StdOutText, &StdErrText}) {
-    *Stream = TConsoleText{};
-    Stream->OpenMode = ModeClosed;
-  }
+  SetUpStandardStreams();
   PendingIoError = 0;
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "console/report.h"
+#include "console/top_level.h"
 #include "quiz/quiz.h"
 
 static volatile int Zero = 0;
@@ -44,11 +46,9 @@ int main(int Count, char** Arguments) {
   ConsoleApp = 1;
   RunUnderTopLevelHandler([] {
     StartProgram(ModuleSteps);
-    // As the report writes an address: its low 32 bits in 8 hexadecimal digits.
-    char Held[] = "held at 00000000";
-    auto Address = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(Commit));
-    for (int Pos = 15; Pos >= 8; --Pos, Address >>= 4) Held[Pos] = "0123456789ABCDEF"[Address & 15];
-    EmitString(StdOutText, Held, 0);
+    char Held[32]; // the address as the report writes one
+    auto Address = static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(Commit));
+    EmitString(StdOutText, {Held, FormatTo(Held, sizeof Held, "held at %p", {Address})}, 0);
     EmitLineBreak(StdOutText);
     CheckIo();
     Commit();

@@ -1,9 +1,11 @@
 // The runtime where the game cannot take it end to end: the roads out of a process with and
-// without the exception hooks, the run-time error kinds, the run-time error text filled twice,
-// and writes that a host takes in part. The streams are the fuzz target's (fuzz/), whose seeds
-// run here too, and what the player sees is the end-to-end table's (e2e/).
+// without the exception hooks, those the game never takes, the run-time error kinds, a line
+// read that runs out of memory, and writes that a host takes in part. The streams are the fuzz
+// target's (fuzz/), whose seeds run here too, and what the player sees is the end-to-end
+// table's (e2e/).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,9 +14,25 @@
 #include <utility>
 
 #include "console/process.h"
+#include "console/random.h"
+#include "console/report.h"
 #include "console/run_error.h"
+#include "console/runtime_core.h"
 #include "console/top_level.h"
 #include "fake_platform.h"
+
+// An allocator that fails on demand.
+static bool FailAllocations = false;
+void* operator new(std::size_t Size) {
+  if (void* Block = FailAllocations ? nullptr : std::malloc(Size == 0 ? 1 : Size)) return Block;
+  throw std::bad_alloc();
+}
+void operator delete(void* Block) noexcept {
+  std::free(Block);
+}
+void operator delete(void* Block, std::size_t) noexcept {
+  std::free(Block);
+}
 
 namespace {
 
@@ -24,6 +42,11 @@ std::string Log;
 
 const void* At(std::uintptr_t Address) {
   return reinterpret_cast<const void*>(Address);
+}
+
+// How far Address lies past the start of Routine.
+template <class TRoutine> std::uintptr_t Past(TRoutine* Routine, const void* Address) {
+  return reinterpret_cast<std::uintptr_t>(Address) - reinterpret_cast<std::uintptr_t>(Routine);
 }
 
 // As a check after a failed statement at Address would.
@@ -37,117 +60,164 @@ std::string RunError(const char* Text) {
   return Text + "\0\r\n"s;
 }
 
-// A process with the runtime's entry 1, entry 5 with the hooks, and steps of its own in entries
-// 3 and 6, running Body between start and finish.
+struct TEnd {
+  std::uint32_t Code;
+  std::string Shown; // standard output, "|", standard error
+};
+
+// A process on Fake with the runtime's entry 1, entry 5 with the hooks or without, and steps
+// of its own in entries 3 and 6, running Body between start and finish.
+TEnd RunProcess(TFakePlatform& Fake, bool Hooks, TModuleStep Entry6, void (*Body)()) {
+  static std::vector<TModuleStep> Steps;
+  static void (*Run)();
+  Steps = {{},    {InitRuntimeCore, FinishRuntimeCore},
+           {},    {[] { Log += "i3 "; }, [] { Log += "3 "; }},
+           {},    Hooks ? TModuleStep{InitExceptions, FinishExceptions} : TModuleStep{},
+           Entry6};
+  Run = Body;
+  TPlatform* Host = std::exchange(Platform, &Fake);
+  UseFake(Fake);
+  ConsoleApp = 1;
+  ProcessExitCode = 0;
+  Log.clear();
+  TEnd End{0, ""};
+  try {
+    RunUnderTopLevelHandler([] {
+      StartProgram(Steps);
+      Run();
+      FinishProcess();
+    });
+  } catch (const TFakeExit& Exit) {
+    End.Code = Exit.Code;
+  }
+  End.Shown = Fake.Taken[1] + "|" + Fake.Taken[2];
+  // A road that ends without the finalisation leaves entries started, and the next process's
+  // start steps would do nothing: they are finished here.
+  try {
+    FaultAddress = nullptr;
+    FinishProcess();
+  } catch (...) {
+  }
+  Platform = Host;
+  return End;
+}
+
 struct TRoad {
   const char* Name;
   bool Hooks;
   TModuleStep Entry6;
   void (*Body)();
-  std::uint32_t Code;
-  std::string Shown; // standard output, "|", standard error
+  TEnd End;
   std::string Log = "i3 3 ";
 };
 
-class Road : public testing::TestWithParam<TRoad> {
-protected:
-  TFakePlatform Fake;
-  TPlatform* Host = Platform;
-
-  void TearDown() override {
-    // A road that ends without the finalisation would leave entries started, and the next
-    // test's start steps would do nothing: finish them here.
-    try {
-      FaultAddress = nullptr;
-      FinishProcess();
-    } catch (...) {
-    }
-    Platform = Host;
-  }
-};
+class Road : public testing::TestWithParam<TRoad> {};
 
 TEST_P(Road, EndsWithItsCodeAndItsReport) {
-  static TModuleStep Steps[7];
-  static const TRoad* Case;
-  Case = &GetParam();
-  UseFake(Fake);
-  ConsoleApp = 1;
-  ProcessExitCode = 0;
-  Log.clear();
-  for (TModuleStep& Step : Steps) Step = {nullptr, nullptr};
-  Steps[1] = {InitRuntimeCore, FinishRuntimeCore};
-  Steps[3] = {[] { Log += "i3 "; }, [] { Log += "3 "; }};
-  Steps[5] = Case->Hooks ? TModuleStep{InitExceptions, FinishExceptions} : TModuleStep{};
-  Steps[6] = Case->Entry6;
-  try {
-    RunUnderTopLevelHandler([] {
-      StartProgram(Steps);
-      Case->Body();
-      FinishProcess();
-    });
-  } catch (const TFakeExit& Exit) {
-    EXPECT_EQ(Exit.Code, Case->Code);
-  }
-  EXPECT_EQ(Fake.Taken[1] + "|" + Fake.Taken[2], Case->Shown);
-  EXPECT_EQ(Log, Case->Log);
+  TFakePlatform Fake;
+  const TRoad& Case = GetParam();
+  TEnd End = RunProcess(Fake, Case.Hooks, Case.Entry6, Case.Body);
+  EXPECT_EQ(End.Code, Case.End.Code);
+  EXPECT_EQ(End.Shown, Case.End.Shown);
+  EXPECT_EQ(Log, Case.Log);
+}
+
+TObject* AccessViolationObject(const TExceptionRecord&) {
+  static EAccessViolation Object(LoadResString(IdKindMessageBase + 11));
+  return &Object;
 }
 
 // The game's own roads (a failed statement, memory running out, a failed final write-out) are
 // the end-to-end table's. These are the others.
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Process, Road, testing::Values(
-    TRoad{"PendingCodeWithoutHooksItsLowByte", false, {}, [] { Raise(1784, 0x10); }, 248,
-          RunError("Runtime error 248 at 00000010") + "|"},
+    TRoad{"PendingCodeWithoutHooksItsLowByte", false, {}, [] { Raise(1784, 0x10); },
+          {248, RunError("Runtime error 248 at 00000010") + "|"}},
     // A failure must not end with the code of a success.
-    TRoad{"NumberZeroWithoutHooksIs255", false, {}, [] { Raise(256, 0x20); }, 255,
-          RunError("Runtime error 255 at 00000020") + "|"},
-    TRoad{"OutOfMemoryWithoutHooks", false, {}, [] { RaiseRunError(1, At(0x30)); }, 203,
-          RunError("Runtime error 203 at 00000030") + "|"},
+    TRoad{"NumberZeroWithoutHooksIs255", false, {}, [] { Raise(256, 0x20); },
+          {255, RunError("Runtime error 255 at 00000020") + "|"}},
+    TRoad{"OutOfMemoryWithoutHooks", false, {}, [] { RaiseRunError(1, At(0x30)); },
+          {203, RunError("Runtime error 203 at 00000030") + "|"}},
     // The report shows the address the error was raised for.
-    TRoad{"KindOfSevenBitsWithHooks", true, {}, [] { RaiseRunError(0x84, At(0x400040)); }, 1,
-          "|Exception ERangeError in module kviz at 00000040.\r\nRange check error.\r\n\r\n"},
+    TRoad{"KindOfSevenBitsWithHooks", true, {}, [] { RaiseRunError(0x84, At(0x400040)); },
+          {1, "|Exception ERangeError in module kviz at 00000040.\r\nRange check error.\r\n\r\n"}},
     TRoad{"KindOfSevenBitsWithoutHooks", false, {}, [] { RaiseRunError(0x84, At(0xDEADBEEF)); },
-          201, RunError("Runtime error 201 at DEADBEEF") + "|"},
+          {201, RunError("Runtime error 201 at DEADBEEF") + "|"}},
     // The hooks are gone by the time the exception arrives: the short text, not the report.
     TRoad{"FinalisationStepRaisesLowerOnesRunThen217", true,
-          {nullptr, [] { Log += "6 "; Raise(2, 0x60); }}, [] {}, 217,
-          RunError("Runtime error 217 at 00000060") + "|", "i3 6 3 "},
+          {nullptr, [] { Log += "6 "; Raise(2, 0x60); }}, [] {},
+          {217, RunError("Runtime error 217 at 00000060") + "|"}, "i3 6 3 "},
     TRoad{"InitialisationStepRaisesStartedOnesFinishThen217", true,
-          {[] { Raise(2, 0x70); }, [] { Log += "6 "; }}, [] { Log += "body "; }, 217,
-          RunError("Runtime error 217 at 00000070") + "|", "i3 6 3 "},
+          {[] { Raise(2, 0x70); }, [] { Log += "6 "; }}, [] { Log += "body "; },
+          {217, RunError("Runtime error 217 at 00000070") + "|"}, "i3 6 3 "},
     // A second text keeps no digits of the first.
     TRoad{"RunErrorTextTwice", false, {}, [] {
             WriteRunErrorText(217, At(0x401234));
             WriteRunErrorText(5, At(0x10));
-          }, 0, RunError("Runtime error 217 at 00401234") +
-                RunError("Runtime error   5 at 00000010") + "|"}),
+          }, {0, RunError("Runtime error 217 at 00401234") +
+                 RunError("Runtime error   5 at 00000010") + "|"}},
+    // A platform exception that the runtime did not raise: the fault number table, unless a
+    // hook makes an object of it (no host installs one).
+    TRoad{"FaultWithoutObject", true, {},
+          [] { TopLevelHandler({StatusIntegerOverflow, At(0x80), nullptr}); },
+          {215, RunError("Runtime error 215 at 00000080") + "|"}},
+    TRoad{"FaultMadeAnObject", true, {}, [] {
+            FaultObjectHook = AccessViolationObject;
+            TopLevelHandler({StatusAccessViolation, At(0x400090), nullptr});
+          }, {1, "|Exception EAccessViolation in module kviz at 00000090.\r\n"
+                 "Access violation.\r\n\r\n"}}),
     [](const testing::TestParamInfo<TRoad>& Info) { return Info.param.Name; });
 // clang-format on
 
-// Kinds 1 to 24: the number without the hooks (kind 22's is 0, which would pass for success),
-// the class and a message with them; and the messages of the I/O codes.
+[[gnu::noinline]] void HaltHere() {
+  HaltWithError(207);
+}
+
+// The run-time error of no kind names the place that called for it.
+TEST(Process, HaltWithErrorAtItsCaller) {
+  TFakePlatform Fake;
+  TEnd End = RunProcess(Fake, true, {}, [] { HaltHere(); });
+  EXPECT_EQ(End.Code, 207u);
+  ASSERT_EQ(End.Shown.substr(0, 21), "Runtime error 207 at ") << End.Shown;
+  auto Where = std::strtoull(End.Shown.substr(21, 8).c_str(), nullptr, 16);
+  EXPECT_LT((Where - reinterpret_cast<std::uintptr_t>(&HaltHere)) % (1ull << 32), 64u);
+}
+
+// A program that is no console program shows both reports in message boxes.
+TEST(Report, WithoutConsoleInMessageBoxes) {
+  TFakePlatform Fake;
+  TPlatform* Host = std::exchange(Platform, &Fake);
+  UseFake(Fake);
+  ConsoleApp = 0;
+  EInOutError Failure(LoadResString(65527), 101);
+  ReportException(&Failure, At(0x400010));
+  WriteRunErrorText(216, At(0x20));
+  ConsoleApp = 1;
+  Platform = Host;
+  EXPECT_EQ(Fake.Boxes, "Application Error: Exception EInOutError in module kviz at 00000010.\r\n"
+                        "Disk full.\r\n|Error: Runtime error 216 at 00000020|");
+  EXPECT_EQ(Fake.Taken[1] + Fake.Taken[2], "");
+}
+
+// Kinds 1 and 2 raise the objects made in advance, the other kinds of the table an object of
+// their own class with the message the string table holds for them; kind 22's number is 0, which
+// would pass for success, and kinds past the table are numbered by themselves. And the messages
+// of the I/O codes.
 TEST(RunError, KindsAndIoMessages) {
-  const std::int32_t Numbers[] = {203, 204, 200, 201, 215, 207, 200, 205, 206, 219, 216, 218,
-                                  217, 202, 220, 221, 222, 223, 224, 225, 227, 255, 228, 229};
-  std::string Classes;
   MakePreMadeObjects();
   for (std::uint8_t Kind = 1; Kind <= 24; ++Kind) {
-    EXPECT_EQ(RunErrorNumber(Kind), Numbers[Kind - 1]) << int(Kind);
     try {
       RunErrorToException(Kind, nullptr);
     } catch (const TRaised& Raised) {
-      Classes += Raised.Object->ClassName() + " "s;
-      EXPECT_NE(static_cast<Exception*>(Raised.Object)->Message, "") << int(Kind);
+      auto* Object = static_cast<Exception*>(Raised.Object);
+      EXPECT_EQ(Object->Message, LoadResString(IdKindMessageBase + Kind)) << int(Kind);
+      EXPECT_EQ(Kind <= 2, Object == &OutOfMemoryObject() || Object == &InvalidPointerObject());
       ReleaseRaised(Raised.Object);
     }
   }
   FreePreMadeObjects();
-  EXPECT_EQ(Classes, "EOutOfMemory EInvalidPointer EDivByZero ERangeError EIntOverflow EInvalidOp "
-                     "EZeroDivide EOverflow EUnderflow EInvalidCast EAccessViolation EPrivilege "
-                     "EControlC EStackOverflow EVariantError EVariantError EVariantError "
-                     "EVariantError EVariantError EVariantError EAssertionFailed "
-                     "EExternalException EIntfCastError ESafecallException ");
-  EXPECT_EQ(RunErrorNumber(25), 25); // above the table, the kind itself
+  EXPECT_EQ(RunErrorNumber(22), 255);
+  EXPECT_EQ(RunErrorNumber(25), 25);
   std::string Shown;
   for (std::int32_t Code : {2, 3, 4, 5, 100, 101, 106, 105, -7}) {
     SetPendingIoError(Code);
@@ -157,6 +227,46 @@ TEST(RunError, KindsAndIoMessages) {
   EXPECT_EQ(Shown, "File not found; Invalid filename; Too many open files; File access denied; "
                    "Read beyond end of file; Disk full; Invalid numeric input; I/O error 105; "
                    "I/O error -7; ");
+}
+
+// The generator's steps from the state's edges.
+TEST(Random, DrawBelowFromTheEdges) {
+  RandomSeed = 0;
+  EXPECT_EQ(DrawBelow(13), 0u);
+  EXPECT_EQ(RandomSeed, 1u);
+  RandomSeed = 0xFFFFFFFF;
+  EXPECT_EQ(DrawBelow(13), 12u);
+  EXPECT_EQ(RandomSeed, 1u - 134775813u);
+}
+
+// The game's read statement.
+[[gnu::noinline]] void ReadAnswer(std::string& Line) {
+  ReadLineText(StdInText, Line);
+  FinishInputLine(StdInText);
+}
+
+// A line read that runs out of memory names its caller, on the short line's quick path as on the
+// long line's.
+TEST(ReadLineText, OutOfMemoryAtTheCaller) {
+  for (std::size_t Length : {20, 300}) {
+    TFakePlatform Fake;
+    TPlatform* Host = std::exchange(Platform, &Fake);
+    UseFake(Fake);
+    std::string Line, Lines = "\n" + std::string(Length, 'x') + "\n";
+    for (std::size_t I = 0; I < Lines.size(); I += StdBufferSize)
+      Fake.Loads.push_back({Lines.substr(I, StdBufferSize)});
+    ReadAnswer(Line); // the empty line, which loads the buffer
+    const void* Where = nullptr;
+    FailAllocations = true;
+    try {
+      ReadAnswer(Line);
+    } catch (const TOutOfMemory& Failure) {
+      Where = Failure.Address;
+    }
+    FailAllocations = false;
+    Platform = Host;
+    EXPECT_LT(Past(ReadAnswer, Where), 64u) << Length;
+  }
 }
 
 // A short write goes on with the rest; a host that takes nothing yet reports success is a

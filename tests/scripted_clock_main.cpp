@@ -4,27 +4,27 @@
 #include <cstdlib>
 #include <vector>
 
-#include "forwarding_platform.h"
+#include "console/platform.h"
+#include "console/random.h"
 #include "quiz/quiz.h"
 
 namespace {
 
-// The counter whose reseed makes the next draw below 13 give Draw: a state at an edge of the
+// The counter whose reseed makes the game's next draw give Draw: a state at an edge of the
 // draw's share (the lowest for an even draw, the highest for an odd one, so that a step or a
 // range off by one draws another question), stepped back through the generator with the
 // multiplier's inverse (by Newton's iteration).
 std::int64_t CounterForDraw(std::uint32_t Draw) {
   const std::uint64_t Odd = Draw % 2;
-  auto State = static_cast<std::uint32_t>((((Draw + Odd) << 32) + 12) / 13 - Odd);
+  auto State = static_cast<std::uint32_t>((((Draw + Odd) << 32) + DrawRange - 1) / DrawRange - Odd);
   std::uint32_t Inverse = 1;
-  for (int I = 0; I < 5; ++I) Inverse *= 2 - 0x08088405u * Inverse;
+  for (int I = 0; I < 5; ++I) Inverse *= 2 - RandomMultiplier * Inverse;
   return (State - 1u) * Inverse;
 }
 
 // The host's services, with a clock whose counts give the chosen draws.
-class TScriptedClock final : public TForwardingPlatform {
+class TScriptedClock final : public TPlatform {
 public:
-  using TForwardingPlatform::TForwardingPlatform;
   std::vector<std::int64_t> Counts;
   std::size_t Next = 0;
 
@@ -32,7 +32,7 @@ public:
     Count = Counts[Next++ % Counts.size()];
     return true;
   }
-} Clock{*Platform};
+} Clock;
 
 } // namespace
 
@@ -40,7 +40,7 @@ int main() {
   for (const char* P = std::getenv("KVIZ_DRAWS"); P != nullptr && *P != 0; P += *P == ',') {
     char* End;
     unsigned long Draw = std::strtoul(P, &End, 10);
-    if (End == P || Draw > 12) return 2;
+    if (End == P || Draw >= DrawRange) return 2;
     Clock.Counts.push_back(CounterForDraw(static_cast<std::uint32_t>(Draw)));
     P = End;
   }

@@ -1,9 +1,10 @@
-// What a program sees of the console runtime: the three standard streams, the statements it
-// issues on them, and the check it makes after each one. The streams' record stays inside the
-// runtime (console_text.h); here it is only a name.
+// What a program sees of the console streams: the three standard streams and the statements it
+// issues on them; the check after each statement is run_error.h's CheckIo. The streams' record
+// stays inside the runtime (console_text.h); here it is only a name.
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -28,7 +29,13 @@ inline std::int32_t TakePendingIoError() {
 
 // A failure of the console becomes the pending code, and the caller checks it once the statement
 // is complete. The one statement that raises is a line read that runs out of memory for its
-// text: run-time error 1 (EOutOfMemory), at the read's caller.
+// text: it throws TOutOfMemory with the read's return address, which the outermost handler
+// makes run-time error 1 (EOutOfMemory) there.
+struct TOutOfMemory : std::bad_alloc {
+  explicit TOutOfMemory(const void* At) : Address(At) {}
+  const void* Address;
+};
+
 void ReadLineText(TConsoleText& Stream, std::string& Text);
 void FinishInputLine(TConsoleText& Stream);
 TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count);
@@ -39,19 +46,3 @@ TConsoleText& EmitInteger(TConsoleText& Stream, std::int32_t Value, std::int32_t
 TConsoleText& EmitLineBreak(TConsoleText& Stream);
 std::int32_t EndWriteStatement(TConsoleText& Stream);
 std::int32_t FlushOutput(TConsoleText& Stream);
-
-// The rare half of CheckIo, out of line, so that the address a failure is reported at is the
-// return point of this call, which lies in the statement's caller. The compiler moves the call
-// out of the straight path, so the address names the calling routine, not the statement's own
-// place in it. Site differs from one check to the next; without it the compiler may merge the
-// calls of one routine into one, and every check there would report the same address.
-[[noreturn]] void RaiseIoCheck(std::uint32_t Site);
-
-// After every console statement. With nothing pending it reads the per-thread code and
-// compares it with 0: one load where the compiler has native thread-local storage, four with
-// GCC on Windows (the program's block number, the thread's block list, the program's block,
-// the code).
-[[gnu::always_inline]] inline void CheckIo(std::uint32_t Site = __builtin_LINE()) {
-  if (PendingIoError != 0) [[unlikely]]
-    RaiseIoCheck(Site);
-}

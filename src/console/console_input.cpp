@@ -1,4 +1,4 @@
-// Line input: the buffer refill, the one-byte read, the line read in 255-byte chunks and the
+// Line input: the buffer refill, the one-byte read, the line read, whole or in chunks, and the
 // skip past the line end. End of input leaves a byte-26 marker in the buffer, which one-byte
 // reads and skips meet again without asking the handle; a line read consumes it, so the read
 // after that asks the handle once more.
@@ -17,7 +17,6 @@
 #endif
 
 #include "console_text.h"
-#include "run_error.h"
 
 static void AssertInputInvariant([[maybe_unused]] const TConsoleText& Stream) {
   assert(Stream.BufferPos <= Stream.BufferEnd && Stream.BufferEnd <= Stream.BufferSize);
@@ -217,17 +216,11 @@ std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_
   return static_cast<std::int32_t>(Store.Count);
 }
 
-// ReadLineText past its usual case. The line's text is where a statement may need memory
-// without bound: running out of it is run-time error 1, reported at the statement's caller,
-// not somewhere inside the allocator or the library that holds it.
+// ReadLineText past its usual case.
 [[gnu::noinline]] static void ReadLineRest(TConsoleText& Stream, std::string& Text) {
   if (Stream.OpenMode != ModeInput && !PrepareInput(Stream)) return;
   TStringStore Store{Text};
-  try {
-    ReadLineInto(Stream, Store);
-  } catch (const std::bad_alloc&) {
-    RaiseRunError(1, __builtin_return_address(0));
-  }
+  ReadLineInto(Stream, Store);
 }
 
 namespace {
@@ -261,7 +254,7 @@ TLoadMarks Marks;
 
 } // namespace
 
-void ReadLineText(TConsoleText& Stream, std::string& Text) {
+[[gnu::always_inline]] static inline void ReadLineWhole(TConsoleText& Stream, std::string& Text) {
   // The line goes straight into Text rather than through 255-byte chunks of ReadLineChunk:
   // a chunk that stops because it is full has looked at nothing beyond its last byte, so the
   // next chunk would go on exactly where this read does. The text, the position and the reads
@@ -293,6 +286,18 @@ void ReadLineText(TConsoleText& Stream, std::string& Text) {
     }
   }
   ReadLineRest(Stream, Text);
+}
+
+// The line's text is where a statement may need memory without bound. Running out of it is
+// reported at the statement's caller, not somewhere inside the allocator or the library that
+// holds it: this routine is never built into its caller, so its return address is that place,
+// whichever way the line is read.
+[[gnu::noinline]] void ReadLineText(TConsoleText& Stream, std::string& Text) {
+  try {
+    ReadLineWhole(Stream, Text);
+  } catch (const std::bad_alloc&) {
+    throw TOutOfMemory(__builtin_return_address(0));
+  }
 }
 
 // FinishInputLine past its usual case.

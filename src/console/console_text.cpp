@@ -10,6 +10,13 @@ TConsoleText StdErrText;
 
 std::uint8_t LineBreakDefault = 1;
 
+void SetUpStandardStreams() {
+  for (TConsoleText* Stream : {&StdInText, &StdOutText, &StdErrText}) {
+    *Stream = TConsoleText{};
+    Stream->OpenMode = ModeClosed;
+  }
+}
+
 static bool IsKnownMode(std::uint16_t Mode) {
   return Mode >= ModeClosed && Mode <= ModeInOut;
 }

@@ -68,6 +68,10 @@ inline std::int32_t RunHandler(TConsoleText& Stream, THandlerSlot TConsoleText::
   return Code;
 }
 
+// The three standard streams as the run-time core's start leaves them: closed, to open on first
+// use, with every other field zero.
+void SetUpStandardStreams();
+
 // Open and close, shared by both directions.
 std::int32_t OpenStream(TConsoleText& Stream, std::uint16_t Mode);
 std::int32_t CloseStream(TConsoleText& Stream);

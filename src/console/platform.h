@@ -1,6 +1,7 @@
-// The one interface through which the runtime reaches the operating system.
-// Its operations mirror the Windows services the runtime was designed around; each host
-// supplies an implementation, and tests swap in a scripted fake through `Platform`.
+// The one interface through which the runtime reaches the operating system. Its operations
+// mirror the Windows services the runtime was designed around. Each host's file defines them
+// (platform_posix.cpp, platform_win32.cpp); a test derives its own platform from this one,
+// changes the operations it scripts and puts it in `Platform`.
 #pragma once
 
 #include <cstdint>
@@ -41,10 +42,11 @@ inline constexpr std::uint32_t StatusStackOverflow = 0xC00000FDu;
 inline constexpr std::uint32_t StatusControlCExit = 0xC000013Au;
 inline constexpr std::uint32_t StatusUnknownFault = 0xFFFFFFFFu;
 
+// The module whose image holds an address, as the report names it: an address's offset in the
+// module is the address minus Base.
 struct TModuleInfo {
-  const char* Path; // full path of the module's file; never null
+  const char* Name; // its file's name without the folders; never null, at most 260 characters
   std::uintptr_t Base;
-  bool Found; // false: Path is the program's own file and Base is meaningless
 };
 
 // Runs on the faulting thread, possibly inside a signal handler: it must not allocate.
@@ -53,28 +55,27 @@ using TFaultHandler = void (*)(std::uint32_t Code, const void* Address);
 class TPlatform {
 public:
   // A failing operation leaves its code for GetLastError, as the Windows services do.
-  virtual THandle GetStdHandle(std::int32_t Which) = 0;
-  virtual std::uint32_t GetFileType(THandle Handle) = 0;
+  virtual THandle GetStdHandle(std::int32_t Which);
+  virtual std::uint32_t GetFileType(THandle Handle);
   // Reads up to Count bytes; Read 0 with success is the end of input.
-  virtual bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) = 0;
+  virtual bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read);
   // May write fewer bytes than asked; the caller goes on with the rest.
   virtual bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                         std::uint32_t& Written) = 0;
-  virtual bool CloseHandle(THandle Handle) = 0;
-  virtual std::uint32_t GetLastError() = 0;
-  virtual bool QueryPerformanceCounter(std::int64_t& Count) = 0;
-  virtual std::uint32_t GetTickCount() = 0;
-  virtual TModuleInfo FindModule(const void* Address) = 0;
-  virtual void AnsiToOem(char* Text, std::uint32_t Length) = 0;
-  // The report path of a program that is not a console program.
-  virtual void ShowMessage(const char* Caption, const char* Text) = 0;
+                         std::uint32_t& Written);
+  virtual bool CloseHandle(THandle Handle);
+  virtual std::uint32_t GetLastError();
+  virtual bool QueryPerformanceCounter(std::int64_t& Count);
+  virtual std::uint32_t GetTickCount();
+  // An address in no module, null included, counts as the program's own, from a base that the
+  // host's image layout gives.
+  virtual TModuleInfo FindModule(const void* Address);
+  virtual void AnsiToOem(char* Text, std::uint32_t Length);
+  // The report road of a program that is not a console program, which the game never takes.
+  virtual void ShowMessage(const char* Caption, const char* Text);
   // Once at start-up: the host's own process settings and the fault handler.
-  virtual void PrepareProcess(TFaultHandler OnFault) = 0;
-  [[noreturn]] virtual void ExitProcess(std::uint32_t Code) = 0;
-
-protected:
-  ~TPlatform() = default;
+  virtual void PrepareProcess(TFaultHandler OnFault);
+  [[noreturn]] virtual void ExitProcess(std::uint32_t Code);
 };
 
-// The host's implementation unless a test has put its own in place.
+// The host's own unless a test has put another in place.
 extern TPlatform* Platform;

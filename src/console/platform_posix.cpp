@@ -79,11 +79,19 @@ template <class TCall>
   }
 }
 
-static const char* ProgramPath() {
+// The file name that a path ends in.
+static const char* FileName(const char* Path) {
+  const char* Name = Path;
+  for (const char* P = Path; *P != 0; ++P)
+    if (*P == '/') Name = P + 1;
+  return Name;
+}
+
+static const char* ProgramName() {
   static char Path[4096];
   ssize_t N = readlink("/proc/self/exe", Path, sizeof Path - 1);
   Path[N > 0 ? N : 0] = 0;
-  return Path;
+  return FileName(Path);
 }
 
 // The faulting instruction's address, which the report names: from the processor context where
@@ -141,126 +149,127 @@ static void OnFaultSignal(int Signal, siginfo_t* Info, void* Context) {
   _exit(255); // the handler exits; this only guards against one that returns
 }
 
-class TPosixPlatform final : public TPlatform {
-public:
-  THandle GetStdHandle(std::int32_t Which) override {
-    int Fd = StdInputHandle - Which; // -10, -11, -12 give 0, 1, 2
-    if (Fd < 0 || Fd > 2 || fcntl(Fd, F_GETFD) == -1) {
-      LastError = ErrorCodeFromErrno(EBADF);
-      return InvalidHandle;
-    }
-    return static_cast<THandle>(Fd);
+THandle TPlatform::GetStdHandle(std::int32_t Which) {
+  int Fd = StdInputHandle - Which; // -10, -11, -12 give 0, 1, 2
+  if (Fd < 0 || Fd > 2 || fcntl(Fd, F_GETFD) == -1) {
+    LastError = ErrorCodeFromErrno(EBADF);
+    return InvalidHandle;
   }
+  return static_cast<THandle>(Fd);
+}
 
-  std::uint32_t GetFileType(THandle Handle) override {
-    struct stat Status;
-    if (fstat(static_cast<int>(Handle), &Status) != 0) {
-      LastError = ErrorCodeFromErrno(errno);
-      return FileTypeUnknown;
-    }
-    if (S_ISCHR(Status.st_mode)) return FileTypeChar;
-    if (S_ISREG(Status.st_mode) || S_ISBLK(Status.st_mode)) return FileTypeDisk;
-    if (S_ISFIFO(Status.st_mode) || S_ISSOCK(Status.st_mode)) return FileTypePipe;
+std::uint32_t TPlatform::GetFileType(THandle Handle) {
+  struct stat Status;
+  if (fstat(static_cast<int>(Handle), &Status) != 0) {
+    LastError = ErrorCodeFromErrno(errno);
     return FileTypeUnknown;
   }
+  if (S_ISCHR(Status.st_mode)) return FileTypeChar;
+  if (S_ISREG(Status.st_mode) || S_ISBLK(Status.st_mode)) return FileTypeDisk;
+  if (S_ISFIFO(Status.st_mode) || S_ISSOCK(Status.st_mode)) return FileTypePipe;
+  return FileTypeUnknown;
+}
 
-  bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) override {
-    const int Fd = static_cast<int>(Handle);
-    return Transfer(Fd, POLLIN, Read, [&] { return read(Fd, Buffer, Count); });
-  }
+bool TPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) {
+  const int Fd = static_cast<int>(Handle);
+  return Transfer(Fd, POLLIN, Read, [&] { return read(Fd, Buffer, Count); });
+}
 
-  bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                 std::uint32_t& Written) override {
-    const int Fd = static_cast<int>(Handle);
-    return Transfer(Fd, POLLOUT, Written, [&] { return write(Fd, Buffer, Count); });
-  }
+bool TPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                          std::uint32_t& Written) {
+  const int Fd = static_cast<int>(Handle);
+  return Transfer(Fd, POLLOUT, Written, [&] { return write(Fd, Buffer, Count); });
+}
 
-  bool CloseHandle(THandle Handle) override {
-    // The standard descriptors stay open: the process, not a stream, owns them.
-    if (Handle <= 2) return true;
-    if (close(static_cast<int>(Handle)) == 0) return true;
-    LastError = ErrorCodeFromErrno(errno);
-    return false;
-  }
+bool TPlatform::CloseHandle(THandle Handle) {
+  // The standard descriptors stay open: the process, not a stream, owns them.
+  if (Handle <= 2) return true;
+  if (close(static_cast<int>(Handle)) == 0) return true;
+  LastError = ErrorCodeFromErrno(errno);
+  return false;
+}
 
-  std::uint32_t GetLastError() override { return LastError; }
+std::uint32_t TPlatform::GetLastError() {
+  return LastError;
+}
 
-  bool QueryPerformanceCounter(std::int64_t& Count) override {
-    timespec Now;
-    if (clock_gettime(CLOCK_MONOTONIC, &Now) != 0) return false;
-    Count = std::int64_t{Now.tv_sec} * 1000000000 + Now.tv_nsec;
-    return true;
-  }
+bool TPlatform::QueryPerformanceCounter(std::int64_t& Count) {
+  timespec Now;
+  if (clock_gettime(CLOCK_MONOTONIC, &Now) != 0) return false;
+  Count = std::int64_t{Now.tv_sec} * 1000000000 + Now.tv_nsec;
+  return true;
+}
 
-  std::uint32_t GetTickCount() override {
-    timespec Now{};
-    clock_gettime(CLOCK_MONOTONIC, &Now);
-    return static_cast<std::uint32_t>(std::int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000);
-  }
+std::uint32_t TPlatform::GetTickCount() {
+  timespec Now{};
+  clock_gettime(CLOCK_MONOTONIC, &Now);
+  return static_cast<std::uint32_t>(std::int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000);
+}
 
-  TModuleInfo FindModule(const void* Address) override {
-    // The loader's own list of the loaded files, which a static program has too: its one entry
-    // is the program. A module's base is where its file's first byte is mapped, as on Windows.
-    struct TSearch {
-      std::uintptr_t Address;
-      TModuleInfo Found;
-    } Search{reinterpret_cast<std::uintptr_t>(Address), {ProgramPath(), 0, false}};
-    if (Address == nullptr) return Search.Found;
-    dl_iterate_phdr(
-        [](dl_phdr_info* Module, std::size_t, void* Data) {
-          auto& Search = *static_cast<TSearch*>(Data);
-          const ElfW(Phdr)* First = nullptr;
-          bool Inside = false;
-          for (const ElfW(Phdr)* Segment = Module->dlpi_phdr;
-               Segment != Module->dlpi_phdr + Module->dlpi_phnum; ++Segment) {
-            if (Segment->p_type != PT_LOAD) continue;
-            if (First == nullptr) First = Segment;
-            Inside |= Search.Address - (Module->dlpi_addr + Segment->p_vaddr) < Segment->p_memsz;
-          }
-          if (!Inside) return 0;
-          Search.Found.Base = Module->dlpi_addr + First->p_vaddr - First->p_offset;
-          // The program itself comes without a name.
-          if (Module->dlpi_name != nullptr && Module->dlpi_name[0] != 0)
-            Search.Found.Path = Module->dlpi_name;
-          Search.Found.Found = true;
-          return 1;
-        },
-        &Search);
-    return Search.Found;
-  }
+TModuleInfo TPlatform::FindModule(const void* Address) {
+  // The loader's own list of the loaded files, which a static program has too: its one entry
+  // is the program. A module's base is where its file's first byte is mapped, as on Windows.
+  // An address in no module counts as the Windows program's would, from where its code starts
+  // (0x1000 into its image), so that a report reads alike on every host; null stays 0.
+  struct TSearch {
+    std::uintptr_t Address;
+    TModuleInfo Found;
+  } Search{reinterpret_cast<std::uintptr_t>(Address), {ProgramName(), Address ? 0x1000u : 0u}};
+  if (Address == nullptr) return Search.Found;
+  dl_iterate_phdr(
+      [](dl_phdr_info* Module, std::size_t, void* Data) {
+        auto& Search = *static_cast<TSearch*>(Data);
+        const ElfW(Phdr)* First = nullptr;
+        bool Inside = false;
+        for (const ElfW(Phdr)* Segment = Module->dlpi_phdr;
+             Segment != Module->dlpi_phdr + Module->dlpi_phnum; ++Segment) {
+          if (Segment->p_type != PT_LOAD) continue;
+          if (First == nullptr) First = Segment;
+          Inside |= Search.Address - (Module->dlpi_addr + Segment->p_vaddr) < Segment->p_memsz;
+        }
+        if (!Inside) return 0;
+        Search.Found.Base = Module->dlpi_addr + First->p_vaddr - First->p_offset;
+        // The program itself comes without a name.
+        if (Module->dlpi_name != nullptr && Module->dlpi_name[0] != 0)
+          Search.Found.Name = FileName(Module->dlpi_name);
+        return 1;
+      },
+      &Search);
+  return Search.Found;
+}
 
-  void AnsiToOem(char*, std::uint32_t) override {} // both are ASCII here
+void TPlatform::AnsiToOem(char*, std::uint32_t) {} // both are ASCII here
 
-  void ShowMessage(const char*, const char* Text) override {
-    std::uint32_t Length = 0;
-    while (Text[Length] != 0) ++Length;
-    [[maybe_unused]] ssize_t Ignored = write(2, Text, Length);
-    Ignored = write(2, "\n", 1);
-  }
+void TPlatform::ShowMessage(const char*, const char* Text) {
+  std::uint32_t Length = 0;
+  while (Text[Length] != 0) ++Length;
+  [[maybe_unused]] ssize_t Ignored = write(2, Text, Length);
+  Ignored = write(2, "\n", 1);
+}
 
-  void PrepareProcess(TFaultHandler OnFault) override {
-    // A closed pipe or a file-size limit must fail the write with a code, not kill the process.
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGXFSZ, SIG_IGN);
+void TPlatform::PrepareProcess(TFaultHandler OnFault) {
+  // A closed pipe or a file-size limit must fail the write with a code, not kill the process.
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
 
-    FaultHandler = OnFault;
-    // Its own stack, so that a stack overflow can still be reported.
-    static char AltStack[64 * 1024];
-    stack_t Stack{};
-    Stack.ss_sp = AltStack;
-    Stack.ss_size = sizeof AltStack;
-    sigaltstack(&Stack, nullptr);
-    struct sigaction Action {};
-    Action.sa_sigaction = OnFaultSignal;
-    Action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
-    sigemptyset(&Action.sa_mask);
-    // SIGTRAP: a trap instruction such as aarch64's brk, which __builtin_trap gives there.
-    for (int Signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP})
-      sigaction(Signal, &Action, nullptr);
-  }
+  FaultHandler = OnFault;
+  // Its own stack, so that a stack overflow can still be reported.
+  static char AltStack[64 * 1024];
+  stack_t Stack{};
+  Stack.ss_sp = AltStack;
+  Stack.ss_size = sizeof AltStack;
+  sigaltstack(&Stack, nullptr);
+  struct sigaction Action {};
+  Action.sa_sigaction = OnFaultSignal;
+  Action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  sigemptyset(&Action.sa_mask);
+  // SIGTRAP: a trap instruction such as aarch64's brk, which __builtin_trap gives there.
+  for (int Signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP}) sigaction(Signal, &Action, nullptr);
+}
 
-  [[noreturn]] void ExitProcess(std::uint32_t Code) override { _exit(static_cast<int>(Code)); }
-};
+void TPlatform::ExitProcess(std::uint32_t Code) {
+  _exit(static_cast<int>(Code));
+}
 
-static constinit TPosixPlatform HostPlatform;
+static constinit TPlatform HostPlatform;
 TPlatform* Platform = &HostPlatform;

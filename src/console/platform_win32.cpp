@@ -34,15 +34,21 @@ static THandle FromHandle(HANDLE Handle) {
 
 static TFaultHandler FaultHandler = nullptr;
 
-// The reports may run after memory has run out, so their paths live in fixed buffers.
+// The reports may run after memory has run out, so their paths live in fixed buffers; a path
+// is at most MAX_PATH characters, and so is the name it ends in.
 static char ModulePath[MAX_PATH + 1];
-static char ProgramPath[MAX_PATH + 1];
 
-static const char* ProgramFilePath() {
-  DWORD Length = GetModuleFileNameA(GetModuleHandleA(nullptr), ProgramPath, MAX_PATH + 1);
+// The name of the file of Module (null: the program), from a path in ModulePath; null if
+// Windows does not know the module.
+static const char* ModuleName(HMODULE Module) {
+  DWORD Length = GetModuleFileNameA(Module, ModulePath, MAX_PATH + 1);
+  if (Length == 0) return nullptr;
   // A path cut at the buffer's end comes without its zero on older systems.
-  ProgramPath[Length <= MAX_PATH ? Length : MAX_PATH] = 0;
-  return ProgramPath;
+  ModulePath[Length <= MAX_PATH ? Length : MAX_PATH] = 0;
+  const char* Name = ModulePath;
+  for (const char* P = ModulePath; *P != 0; ++P)
+    if (*P == '\\') Name = P + 1;
+  return Name;
 }
 
 // Reached for every processor fault that nothing else handles; the runtime's handler ends the
@@ -53,80 +59,86 @@ static LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* Pointers) {
   return EXCEPTION_EXECUTE_HANDLER; // only if the handler returned after all
 }
 
-class TWin32Platform final : public TPlatform {
-public:
-  THandle GetStdHandle(std::int32_t Which) override {
-    return FromHandle(::GetStdHandle(static_cast<DWORD>(Which)));
+THandle TPlatform::GetStdHandle(std::int32_t Which) {
+  return FromHandle(::GetStdHandle(static_cast<DWORD>(Which)));
+}
+
+std::uint32_t TPlatform::GetFileType(THandle Handle) {
+  return ::GetFileType(ToHandle(Handle));
+}
+
+bool TPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) {
+  DWORD Done = 0;
+  BOOL Ok = ::ReadFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
+  Read = Ok ? Done : 0;
+  return Ok != FALSE;
+}
+
+bool TPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                          std::uint32_t& Written) {
+  DWORD Done = 0;
+  BOOL Ok = ::WriteFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
+  Written = Ok ? Done : 0;
+  return Ok != FALSE;
+}
+
+bool TPlatform::CloseHandle(THandle Handle) {
+  return ::CloseHandle(ToHandle(Handle)) != FALSE;
+}
+
+std::uint32_t TPlatform::GetLastError() {
+  return ::GetLastError();
+}
+
+bool TPlatform::QueryPerformanceCounter(std::int64_t& Count) {
+  LARGE_INTEGER Now;
+  if (!::QueryPerformanceCounter(&Now)) return false;
+  Count = Now.QuadPart;
+  return true;
+}
+
+std::uint32_t TPlatform::GetTickCount() {
+  return ::GetTickCount();
+}
+
+TModuleInfo TPlatform::FindModule(const void* Address) {
+  MEMORY_BASIC_INFORMATION Region;
+  if (VirtualQuery(Address, &Region, sizeof Region) != 0 && Region.State == MEM_COMMIT) {
+    auto* Module = static_cast<HMODULE>(Region.AllocationBase);
+    if (const char* Name = ModuleName(Module))
+      return {Name, reinterpret_cast<std::uintptr_t>(Region.AllocationBase)};
   }
+  // Counted as if in the program's code, which starts 0x1000 into its image; null stays 0.
+  const char* Name = ModuleName(nullptr);
+  return {Name != nullptr ? Name : "", Address != nullptr ? 0x1000u : 0u};
+}
 
-  std::uint32_t GetFileType(THandle Handle) override { return ::GetFileType(ToHandle(Handle)); }
+void TPlatform::AnsiToOem(char* Text, std::uint32_t) {
+  // The report is zero-terminated, and the conversion may work in place.
+  CharToOemA(Text, Text);
+}
 
-  bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) override {
-    DWORD Done = 0;
-    BOOL Ok = ::ReadFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
-    Read = Ok ? Done : 0;
-    return Ok != FALSE;
-  }
+void TPlatform::ShowMessage(const char* Caption, const char* Text) {
+  MessageBoxA(nullptr, Text, Caption, MB_TASKMODAL | MB_ICONERROR);
+}
 
-  bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                 std::uint32_t& Written) override {
-    DWORD Done = 0;
-    BOOL Ok = ::WriteFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
-    Written = Ok ? Done : 0;
-    return Ok != FALSE;
-  }
-
-  bool CloseHandle(THandle Handle) override { return ::CloseHandle(ToHandle(Handle)) != FALSE; }
-
-  std::uint32_t GetLastError() override { return ::GetLastError(); }
-
-  bool QueryPerformanceCounter(std::int64_t& Count) override {
-    LARGE_INTEGER Now;
-    if (!::QueryPerformanceCounter(&Now)) return false;
-    Count = Now.QuadPart;
-    return true;
-  }
-
-  std::uint32_t GetTickCount() override { return ::GetTickCount(); }
-
-  TModuleInfo FindModule(const void* Address) override {
-    MEMORY_BASIC_INFORMATION Region;
-    if (VirtualQuery(Address, &Region, sizeof Region) != 0 && Region.State == MEM_COMMIT) {
-      auto* Module = static_cast<HMODULE>(Region.AllocationBase);
-      DWORD Length = GetModuleFileNameA(Module, ModulePath, MAX_PATH + 1);
-      if (Length != 0) {
-        ModulePath[Length <= MAX_PATH ? Length : MAX_PATH] = 0;
-        return {ModulePath, reinterpret_cast<std::uintptr_t>(Region.AllocationBase), true};
-      }
+void TPlatform::PrepareProcess(TFaultHandler OnFault) {
+  FaultHandler = OnFault;
+  // Room left on the stack after an overflow, so that the handler can still write its text.
+  // Looked up by name: systems before Vista lack the service and do without the reserve.
+  using TSetThreadStackGuarantee = BOOL(WINAPI*)(ULONG*);
+  if (HMODULE Kernel = GetModuleHandleA("kernel32.dll")) {
+    if (FARPROC Found = GetProcAddress(Kernel, "SetThreadStackGuarantee")) {
+      ULONG Reserve = 64 * 1024;
+      reinterpret_cast<TSetThreadStackGuarantee>(reinterpret_cast<void*>(Found))(&Reserve);
     }
-    return {ProgramFilePath(), 0, false};
   }
+  SetUnhandledExceptionFilter(OnUnhandledException);
+}
 
-  void AnsiToOem(char* Text, std::uint32_t) override {
-    // The report is zero-terminated, and the conversion may work in place.
-    CharToOemA(Text, Text);
-  }
+void TPlatform::ExitProcess(std::uint32_t Code) {
+  ::ExitProcess(Code);
+}
 
-  void ShowMessage(const char* Caption, const char* Text) override {
-    MessageBoxA(nullptr, Text, Caption, MB_TASKMODAL | MB_ICONERROR);
-  }
-
-  void PrepareProcess(TFaultHandler OnFault) override {
-    FaultHandler = OnFault;
-    // Room left on the stack after an overflow, so that the handler can still write its text.
-    // Looked up by name: systems before Vista lack the service and do without the reserve.
-    using TSetThreadStackGuarantee = BOOL(WINAPI*)(ULONG*);
-    if (HMODULE Kernel = GetModuleHandleA("kernel32.dll")) {
-      if (FARPROC Found = GetProcAddress(Kernel, "SetThreadStackGuarantee")) {
-        ULONG Reserve = 64 * 1024;
-        reinterpret_cast<TSetThreadStackGuarantee>(reinterpret_cast<void*>(Found))(&Reserve);
-      }
-    }
-    SetUnhandledExceptionFilter(OnUnhandledException);
-  }
-
-  [[noreturn]] void ExitProcess(std::uint32_t Code) override { ::ExitProcess(Code); }
-};
-
-static constinit TWin32Platform HostPlatform;
+static constinit TPlatform HostPlatform;
 TPlatform* Platform = &HostPlatform;

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <optional>
 
+#include "exceptions.h"
 #include "platform.h"
+#include "report.h"
 
 std::int32_t ProcessExitCode = 0;
 const void* FaultAddress = nullptr;
@@ -58,7 +60,6 @@ static std::optional<TRaised> FinaliseModules() {
 
 void StartProgram(std::span<const TModuleStep> Steps) {
   ActiveSteps = Steps;
-  Platform->PrepareProcess(HandleProcessorFault);
   StartedModules = 0;
   try {
     for (std::size_t I = 0; I < Steps.size(); ++I) {
@@ -76,9 +77,13 @@ void EndProcess(std::int32_t Code) {
   FinishProcess();
 }
 
-[[gnu::noinline]] void HaltWithError(std::int32_t Number) {
-  FaultAddress = __builtin_return_address(0);
+void HaltAt(std::int32_t Number, const void* Address) {
+  FaultAddress = Address;
   EndProcess(Number);
+}
+
+[[gnu::noinline]] void HaltWithError(std::int32_t Number) {
+  HaltAt(Number, __builtin_return_address(0));
 }
 
 [[noreturn]] static void ExitWithProcessExitCode() {
@@ -95,11 +100,11 @@ void FinishProcess() {
   ExitWithProcessExitCode();
 }
 
-void HandleProcessorFault(std::uint32_t Code, const void* Address) {
-  ProcessExitCode = FaultNumber(Code);
-  WriteRunErrorText(ProcessExitCode, Address);
-  // Only the close of the standard streams: the other steps may free memory, which a fault may
-  // have left in any state.
-  CloseStreamsAfterFault();
+void EndProcessAfterFault(std::int32_t Code) {
+  ProcessExitCode = Code;
   ExitWithProcessExitCode();
+}
+
+void MarkProcessFailed() {
+  if (ProcessExitCode == 0) ProcessExitCode = 1;
 }

@@ -15,6 +15,6 @@ void SeedFromClock() {
 }
 
 std::uint32_t DrawBelow(std::uint32_t Range) {
-  RandomSeed = RandomSeed * 0x08088405u + 1u;
+  RandomSeed = RandomSeed * RandomMultiplier + 1u;
   return static_cast<std::uint32_t>((std::uint64_t{Range} * RandomSeed) >> 32);
 }

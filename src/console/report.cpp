@@ -11,7 +11,11 @@
 std::uint8_t ConsoleApp = 0;
 char RunErrorText[RunErrorTextSize] = "Runtime error     at 00000000";
 
-static constexpr char HexDigits[] = "0123456789ABCDEF";
+// An address as both reports show it: its low 32 bits as eight uppercase hexadecimal digits.
+static void FormatAddress(char* Hex, std::uint64_t Address) {
+  auto Value = static_cast<std::uint32_t>(Address);
+  for (int D = 7; D >= 0; --D, Value >>= 4) Hex[D] = "0123456789ABCDEF"[Value & 0xF];
+}
 
 std::uint32_t FormatTo(char* Buffer, std::uint32_t Capacity, std::string_view Format,
                        std::initializer_list<TFormatArg> Args) {
@@ -38,8 +42,7 @@ std::uint32_t FormatTo(char* Buffer, std::uint32_t Capacity, std::string_view Fo
       Put(FormatDecimal(static_cast<std::int32_t>(Arg.Number)).View());
     } else {
       char Hex[8];
-      auto Value = static_cast<std::uint32_t>(Arg.Number); // an address shows its low 32 bits
-      for (int D = 7; D >= 0; --D, Value >>= 4) Hex[D] = HexDigits[Value & 0xF];
+      FormatAddress(Hex, static_cast<std::uint64_t>(Arg.Number));
       Put({Hex, sizeof Hex});
     }
   }
@@ -51,25 +54,16 @@ std::uint32_t FormatExceptionReport(TObject* Object, const void* Address, char* 
                                     std::uint32_t Capacity) {
   assert(Object != nullptr);
   TModuleInfo Module = Platform->FindModule(Address);
-  auto Where = reinterpret_cast<std::uintptr_t>(Address);
-  std::uintptr_t Offset;
-  if (Module.Found)
-    Offset = Where - Module.Base;
-  else
-    Offset = Where == 0 ? 0 : Where - 0x1000;
-
-  std::string_view Name = Module.Path;
-  // The whole path when it has no separator: npos + 1 is 0.
-  Name = Name.substr(Name.find_last_of("/\\") + 1);
-  Name = Name.substr(0, 260);
+  auto Offset = reinterpret_cast<std::uintptr_t>(Address) - Module.Base;
 
   std::string_view Message, Period;
   if (const auto* E = dynamic_cast<const Exception*>(Object)) {
     Message = E->Message;
     if (!Message.empty() && Message.back() != '.') Period = ".";
   }
-  return FormatTo(Buffer, Capacity, LoadResString(IdReportFormat),
-                  {Object->ClassName(), Name, static_cast<std::int64_t>(Offset), Message, Period});
+  return FormatTo(
+      Buffer, Capacity, LoadResString(IdReportFormat),
+      {Object->ClassName(), Module.Name, static_cast<std::int64_t>(Offset), Message, Period});
 }
 
 std::int32_t ReportException(TObject* Object, const void* Address) {
@@ -90,22 +84,16 @@ std::int32_t ReportException(TObject* Object, const void* Address) {
 }
 
 void WriteRunErrorText(std::int32_t Number, const void* Address) {
-  // Filled in place from the right. The fields are blanked and zeroed first, so that a
-  // shorter number or address does not keep the digits of an earlier fill.
+  // Filled in place from the right. The number's field is blanked first, so that a shorter
+  // number does not keep the digits of an earlier fill; the address fills all of its own.
   std::fill(RunErrorText + 14, RunErrorText + 17, ' ');
-  std::fill(RunErrorText + 21, RunErrorText + 29, '0');
   auto Digits = static_cast<std::uint32_t>(Number);
   for (int Pos = 16; Pos >= 14; --Pos) {
     RunErrorText[Pos] = static_cast<char>('0' + Digits % 10);
     Digits /= 10;
     if (Digits == 0) break;
   }
-  auto Where = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(Address));
-  for (int Pos = 28; Pos >= 21; --Pos) {
-    RunErrorText[Pos] = HexDigits[Where & 0xF];
-    Where >>= 4;
-    if (Where == 0) break;
-  }
+  FormatAddress(RunErrorText + 21, reinterpret_cast<std::uintptr_t>(Address));
 
   if (ConsoleApp != 1) {
     Platform->ShowMessage("Error", RunErrorText);

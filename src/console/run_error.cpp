@@ -2,11 +2,15 @@
 // kind into an exception. Kind 0 is an I/O failure, whose message comes from the pending code.
 #include "run_error.h"
 
-#include "console.h"
 #include "process.h"
 #include "report.h"
 
-void (*RunErrorHook)(std::uint8_t, const void*) = nullptr;
+// Set while the exception machinery is started.
+static void (*RunErrorHook)(std::uint8_t, const void*) = nullptr;
+
+void RaiseRunErrorsAsExceptions(bool On) {
+  RunErrorHook = On ? RunErrorToException : nullptr;
+}
 
 struct TIoMessage {
   std::int32_t Code;
@@ -75,9 +79,7 @@ std::int32_t RunErrorNumber(std::uint8_t Kind) {
 void RaiseRunError(std::uint8_t Kind, const void* Address) {
   Kind &= 0x7F;
   if (RunErrorHook != nullptr) RunErrorHook(Kind, Address);
-  std::int32_t Number = RunErrorNumber(Kind);
-  FaultAddress = Address;
-  EndProcess(Number);
+  HaltAt(RunErrorNumber(Kind), Address);
 }
 
 void RunErrorToException(std::uint8_t Kind, const void* Address) {

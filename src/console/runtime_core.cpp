@@ -1,5 +1,8 @@
-// The run-time core's module steps: at start the three standard streams are set up closed, to
-// open on first use; at the end they are closed, which writes out output still held.
+// The run-time core's module steps: at start the host's process settings and the processor
+// faults' handler, and the three standard streams set up closed, to open on first use; at the
+// end the streams are closed, which writes out output still held.
+#include "runtime_core.h"
+
 #include "console_text.h"
 #include "process.h"
 #include "report.h"
@@ -8,11 +11,24 @@
 // The steps do their work only on the first start and the matching last finish.
 static int RuntimeCoreStarts = 0;
 
+// A processor fault, possibly in a signal handler: no allocation, and of the finalisation only
+// the streams' close, which writes out held output; the other steps may free memory that the
+// fault has left in any state.
+static void HandleProcessorFault(std::uint32_t Code, const void* Address) {
+  const std::int32_t Number = FaultNumber(Code);
+  WriteRunErrorText(Number, Address);
+  if (RuntimeCoreStarts < 0) {
+    CloseStream(StdInText);
+    CloseStream(StdOutText);
+    CloseStream(StdErrText);
+  }
+  EndProcessAfterFault(Number);
+}
+
 void InitRuntimeCore() {
   if (--RuntimeCoreStarts != -1) return;
-  StdInText.OpenMode = ModeClosed;
-  StdOutText.OpenMode = ModeClosed;
-  StdErrText.OpenMode = ModeClosed;
+  Platform->PrepareProcess(HandleProcessorFault);
+  SetUpStandardStreams();
 }
 
 void FinishRuntimeCore() {
@@ -25,14 +41,7 @@ void FinishRuntimeCore() {
     EInOutError* Failure = MakeIoFailure();
     ReportException(Failure, __builtin_return_address(0));
     delete Failure;
-    if (ProcessExitCode == 0) ProcessExitCode = 1;
+    MarkProcessFailed();
   }
   CloseStream(StdErrText); // records 103 when it was never opened; nothing looks at it
-}
-
-void CloseStreamsAfterFault() {
-  if (RuntimeCoreStarts >= 0) return;
-  CloseStream(StdInText);
-  CloseStream(StdOutText);
-  CloseStream(StdErrText);
 }

@@ -6,16 +6,12 @@
 #include <cfenv>
 #include <new>
 
-#include "console.h"
 #include "process.h"
 #include "report.h"
 #include "run_error.h"
 
 void (*UnhandledHook)(TObject*, const void*) = nullptr;
 TObject* (*FaultObjectHook)(const TExceptionRecord&) = nullptr;
-
-// Where the last allocation failed, for the report of the out-of-memory error it becomes.
-static const void* OutOfMemoryAddress = nullptr;
 
 void TopLevelHandler(const TExceptionRecord& Record) {
   std::fesetenv(FE_DFL_ENV);
@@ -24,14 +20,10 @@ void TopLevelHandler(const TExceptionRecord& Record) {
     Object = Record.Object;
   } else {
     if (FaultObjectHook != nullptr) Object = FaultObjectHook(Record);
-    if (Object == nullptr) {
-      FaultAddress = Record.Address;
-      EndProcess(FaultNumber(Record.Code));
-    }
+    if (Object == nullptr) HaltAt(FaultNumber(Record.Code), Record.Address);
   }
   if (UnhandledHook != nullptr) UnhandledHook(Object, Record.Address);
-  FaultAddress = Record.Address;
-  EndProcess(217);
+  HaltAt(217, Record.Address);
 }
 
 void ReportAndHalt(TObject* Object, const void* Address) {
@@ -40,14 +32,15 @@ void ReportAndHalt(TObject* Object, const void* Address) {
   EndProcess(1);
 }
 
+// An allocation that fails outside a line read is reported inside the allocator.
 static void NoteOutOfMemory() {
-  OutOfMemoryAddress = __builtin_return_address(0);
-  throw std::bad_alloc();
+  throw TOutOfMemory(__builtin_return_address(0));
 }
 
 void RunUnderTopLevelHandler(void (*Body)()) {
   enum { RunBody, Handle, RaiseOutOfMemory } Next = RunBody;
   TExceptionRecord Record{};
+  const void* OutOfMemoryAddress = nullptr;
   // Owns the object being handled. A process ends without freeing it; an in-process host
   // whose exit unwinds through here gets it freed.
   struct TOwner {
@@ -72,7 +65,8 @@ void RunUnderTopLevelHandler(void (*Body)()) {
       Handled.Object = Raised.Object;
       Record = {RaisedExceptionCode, Raised.Address, Raised.Object};
       Next = Handle;
-    } catch (const std::bad_alloc&) {
+    } catch (const TOutOfMemory& Failure) {
+      OutOfMemoryAddress = Failure.Address;
       Next = RaiseOutOfMemory;
     }
   }
@@ -84,16 +78,14 @@ static int ExceptionStarts = 0;
 void InitExceptions() {
   if (--ExceptionStarts != -1) return;
   MakePreMadeObjects();
-  RunErrorHook = RunErrorToException;
+  RaiseRunErrorsAsExceptions(true);
   UnhandledHook = ReportAndHalt;
-  // No host maps a processor fault to an object; faults end through the fault number table.
-  FaultObjectHook = nullptr;
 }
 
 void FinishExceptions() {
   if (++ExceptionStarts != 0) return;
   FreePreMadeObjects();
-  RunErrorHook = nullptr;
+  RaiseRunErrorsAsExceptions(false);
   UnhandledHook = nullptr;
   FaultObjectHook = nullptr;
 }

@@ -18,6 +18,8 @@ struct TExceptionRecord {
 };
 
 extern void (*UnhandledHook)(TObject* Object, const void* Address);
+// Would turn a processor fault into an object. No host does: their faults end through the run-time
+// core's fault handler, and this stays null, so TopLevelHandler's branch for it is never taken.
 extern TObject* (*FaultObjectHook)(const TExceptionRecord& Record);
 
 [[noreturn]] void TopLevelHandler(const TExceptionRecord& Record);
@@ -26,3 +28,7 @@ extern TObject* (*FaultObjectHook)(const TExceptionRecord& Record);
 // Runs Body inside the outermost handler: every exception that escapes Body, or that a report
 // raises in turn, goes to TopLevelHandler. Never returns; Body ends the process itself.
 [[noreturn]] void RunUnderTopLevelHandler(void (*Body)());
+
+// The exception machinery's module steps: the pre-made objects and the hooks.
+void InitExceptions();
+void FinishExceptions();

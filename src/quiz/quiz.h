@@ -8,7 +8,7 @@
 
 #include "console/console.h"
 #include "console/process.h"
-#include "console/top_level.h"
+#include "console/run_error.h"
 
 extern std::string Answer;
 extern std::string ExpectedAnswer;
@@ -25,6 +25,8 @@ struct TQuestion {
 };
 
 inline constexpr int QuestionCount = 12;
+// A draw gives 0 to QuestionCount: 0 asks nothing, K asks question K.
+inline constexpr std::uint32_t DrawRange = QuestionCount + 1;
 extern const TQuestion QuestionBank[QuestionCount];
 
 // The question's statements alone; AskQuestion then has the answer read and judged.
@@ -33,6 +35,7 @@ void AskQuestion(int K);
 void CheckAnswer();
 void ReleaseAnswerStrings();
 
-extern const TModuleStep ModuleSteps[7];
+// The program's module table, in the order of its entries' start.
+extern const std::span<const TModuleStep> ModuleSteps;
 
 [[noreturn]] void QuizMain();

@@ -3,6 +3,9 @@
 #include "quiz.h"
 
 #include "console/random.h"
+#include "console/report.h"
+#include "console/runtime_core.h"
+#include "console/top_level.h"
 
 std::string Answer;
 std::string ExpectedAnswer;
@@ -16,21 +19,25 @@ void ReleaseAnswerStrings() {
   std::string().swap(Answer);
 }
 
-const TModuleStep ModuleSteps[7] = {
+// The module table: for each module the program is built of, in the order they start, the step
+// that starts it and the one that finishes it ({start, finish}; null where there is nothing to
+// do). The modules of entries 0, 2, 3 and 4 have nothing to do at either end.
+static constexpr TModuleStep Steps[] = {
     {nullptr, nullptr},
-    {InitRuntimeCore, FinishRuntimeCore},
+    {InitRuntimeCore, FinishRuntimeCore}, // the run-time core: the streams and the faults
     {nullptr, nullptr},
     {nullptr, nullptr},
     {nullptr, nullptr},
-    {InitExceptions, FinishExceptions},
-    {nullptr, ReleaseAnswerStrings},
+    {InitExceptions, FinishExceptions}, // the exception machinery: its objects and hooks
+    {nullptr, ReleaseAnswerStrings},    // the quiz
 };
+const std::span<const TModuleStep> ModuleSteps = Steps;
 
 static void Play() {
   StartProgram(ModuleSteps);
   do {
     SeedFromClock();
-    std::uint32_t K = DrawBelow(QuestionCount + 1);
+    std::uint32_t K = DrawBelow(DrawRange);
     if (K != 0) AskQuestion(static_cast<int>(K));
   } while (GameOver != 1);
   FinishProcess();
