@@ -52,7 +52,7 @@ struct TConsoleText {
   THandlerSlot TransferHandler;
   THandlerSlot FlushHandler;
   THandlerSlot CloseHandler;
-  std::uint8_t ClientData[32];
+  std::uint8_t ClientData[32]; // the record's users' own; the runtime never touches it
   char FileName[260];
   std::uint8_t InlineBuffer[StdBufferSize];
 };

@@ -12,7 +12,8 @@
 
 std::int32_t ProcessExitCode = 0;
 const void* FaultAddress = nullptr;
-std::int32_t StartedModules = 0;
+// How many entries of the module table have had their start step entered.
+static std::int32_t StartedModules = 0;
 
 static std::span<const TModuleStep> ActiveSteps;
 

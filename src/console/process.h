@@ -14,7 +14,6 @@ struct TModuleStep {
 // Read by the others; only this file's routines change them.
 extern std::int32_t ProcessExitCode;
 extern const void* FaultAddress;
-extern std::int32_t StartedModules;
 
 // Steps is the program's module table, which must outlive the process's finish.
 void StartProgram(std::span<const TModuleStep> Steps);

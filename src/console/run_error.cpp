@@ -8,10 +8,6 @@
 // Set while the exception machinery is started.
 static void (*RunErrorHook)(std::uint8_t, const void*) = nullptr;
 
-void RaiseRunErrorsAsExceptions(bool On) {
-  RunErrorHook = On ? RunErrorToException : nullptr;
-}
-
 struct TIoMessage {
   std::int32_t Code;
   std::uint16_t Id;
@@ -82,7 +78,7 @@ void RaiseRunError(std::uint8_t Kind, const void* Address) {
   HaltAt(RunErrorNumber(Kind), Address);
 }
 
-void RunErrorToException(std::uint8_t Kind, const void* Address) {
+[[noreturn]] static void RunErrorToException(std::uint8_t Kind, const void* Address) {
   TObject* Object;
   if (Kind == 1)
     Object = &OutOfMemoryObject();
@@ -93,6 +89,10 @@ void RunErrorToException(std::uint8_t Kind, const void* Address) {
   else
     Object = MakeIoFailure();
   throw TRaised{Object, Address};
+}
+
+void RaiseRunErrorsAsExceptions(bool On) {
+  RunErrorHook = On ? RunErrorToException : nullptr;
 }
 
 EInOutError* MakeIoFailure() {

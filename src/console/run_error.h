@@ -9,10 +9,9 @@
 #include "exceptions.h"
 
 [[noreturn]] void RaiseRunError(std::uint8_t Kind, const void* Address);
-[[noreturn]] void RunErrorToException(std::uint8_t Kind, const void* Address);
 EInOutError* MakeIoFailure();
 // The exception machinery's start turns this on and its end off: while on, a run-time error
-// raises its exception (RunErrorToException) rather than ending the process.
+// raises its exception rather than ending the process.
 void RaiseRunErrorsAsExceptions(bool On);
 
 // The number a kind ends the process with when no exception is raised for it.
