@@ -9,11 +9,7 @@ find_program(CMAKE_CXX_COMPILER NAMES ${KVIZ_TRIPLET}-g++ REQUIRED)
 # Its C compiler too, should a project included here (GoogleTest's) enable C.
 find_program(CMAKE_C_COMPILER NAMES ${KVIZ_TRIPLET}-gcc)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${KVIZ_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/Cross.cmake)
 
 # A dynamically linked program (a static one needs neither) finds its loader under -L's prefix,
 # and its libraries in the same place through LD_LIBRARY_PATH, set for it alone: otherwise the
