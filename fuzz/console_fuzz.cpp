@@ -72,9 +72,7 @@ std::string_view View(const std::uint8_t* Data, std::uint32_t From, std::uint32_
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-  static TFakePlatform Fake;
-  Fake = TFakePlatform{};
-  UseFake(Fake);
+  TFakePlatform Fake;
   const std::uint8_t* const End = Data + Size;
   auto Byte = [&] { return Data < End ? *Data++ : 0; };
   auto Text = [&](std::size_t Length) {

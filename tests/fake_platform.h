@@ -1,6 +1,8 @@
 // A scripted platform for the unit tests and the fuzz target: reads hand out the loads queued,
 // and every handle keeps what was written to it. ExitProcess throws, so that a test sees the
-// end of a process and its code.
+// end of a process and its code. The host serves the rest: the standard handles' close, which
+// keeps them open, and the clock. While it lives it is the platform, with the streams and the
+// pending code as the run-time core's start leaves them.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "console/console_text.h"
 
@@ -16,6 +19,14 @@ struct TFakeExit {
 };
 
 struct TFakePlatform final : TPlatform {
+  TPlatform* Host = std::exchange(Platform, this);
+  TFakePlatform() {
+    SetUpStandardStreams();
+    PendingIoError = 0;
+  }
+  TFakePlatform(const TFakePlatform&) = delete;
+  ~TFakePlatform() { Platform = Host; }
+
   struct TLoad {
     std::string Bytes;       // one ReadFile gives them, at most 128
     std::uint32_t Error = 0; // or fails with this code
@@ -26,7 +37,6 @@ struct TFakePlatform final : TPlatform {
   std::uint32_t WriteMost = UINT32_MAX; // a write takes at most this many bytes
   int ReadCalls = 0;
   std::uint32_t LastError = 0;
-  TModuleInfo Module{"kviz", 0x400000};
   std::string Boxes; // each message box's caption and text
 
   THandle GetStdHandle(std::int32_t Which) override {
@@ -47,23 +57,11 @@ struct TFakePlatform final : TPlatform {
     Taken[Handle].append(static_cast<const char*>(Buffer), Written = std::min(Count, WriteMost));
     return true;
   }
-  bool CloseHandle(THandle) override { return true; }
   std::uint32_t GetLastError() override { return LastError; }
-  bool QueryPerformanceCounter(std::int64_t&) override { return false; }
-  std::uint32_t GetTickCount() override { return 0; }
-  TModuleInfo FindModule(const void*) override { return Module; }
-  void AnsiToOem(char*, std::uint32_t) override {}
+  TModuleInfo FindModule(const void*) override { return {"kviz", 0x400000}; }
   void ShowMessage(const char* Caption, const char* Text) override {
     Boxes += Caption + std::string(": ") + Text + "|";
   }
   void PrepareProcess(TFaultHandler) override {}
   [[noreturn]] void ExitProcess(std::uint32_t Code) override { throw TFakeExit{Code}; }
 };
-
-// Puts Fake in the host platform's place, with the streams and the pending code as a process
-// has them after the run-time core's start.
-inline void UseFake(TFakePlatform& Fake) {
-  Platform = &Fake;
-  SetUpStandardStreams();
-  PendingIoError = 0;
-}

@@ -1,0 +1,72 @@
+# Faults and reports: processor faults end with the run-time error text, and a report names the
+# program's file and an offset in the routine whose statement failed, in every link of the game.
+import os
+import re
+import resource
+import subprocess
+
+import pytest
+
+from kviz import LINUX, PLAIN, PREFIX, PROCESSOR, QEMU, WINE, Run, launch, on, program
+
+# The fault probe's faults and their numbers; an integer division by zero does not trap on
+# aarch64 (the quotient is 0) and the probe ends normally. A faulting routine of the probe is
+# smaller than ROUTINE bytes.
+FAULTS = {"access": 216, "divide": 0 if PROCESSOR == "aarch64" else 200, "trap": 255,
+          "illegal": 255, "none": 0}
+ROUTINE = 64
+
+
+# The held output names the routine that faults; the run-time error text gives the fault's
+# number and the faulting instruction's address, which lies in that routine.
+@on(LINUX | QEMU | WINE)
+@pytest.mark.parametrize("fault", FAULTS)
+def test_processor_fault(fault, tmp_path):
+    code = FAULTS[fault]
+    run = Run(fault, program="fault_probe", args=(fault,), stdin="null", stdout="file")
+    status, out, err, _, _ = launch(run, tmp_path)
+    assert (status, err) == (code, b"")
+    found = re.fullmatch(rb"held at ([0-9A-F]{8})\r\n" + (
+        rb"Runtime error %d at ([0-9A-F]{8})\x00\r\n" % code if code else b""), out)
+    assert found, out
+    if code:
+        assert (int(found[2], 16) - int(found[1], 16)) % (1 << 32) < ROUTINE, out
+
+
+# In each way the game may be linked, the report's offset, counted from where the file's first
+# byte is mapped, lies in the routine whose statement failed: on a full console the question's
+# first line, whose check is in PrintQuestion or in a routine that the compiler built it into;
+# for an endless answer under an address-space cap (natively only, as the row of the handles'
+# table), the line read in CheckAnswer or a routine that took it in.
+FAILURES = [
+    pytest.param(("/dev/null", "/dev/full", 0, b"EInOutError", "PrintQuestion(int)"), id="full",
+                 marks=on(LINUX | QEMU)),
+    pytest.param(("/dev/zero", "/dev/null", 128 << 20, b"EOutOfMemory", "CheckAnswer()"),
+                 id="memory", marks=on(PLAIN)),
+]
+
+
+@pytest.mark.parametrize("failure", FAILURES)
+@pytest.mark.parametrize("game", os.environ.get("KVIZ_LINKED_GAMES", program("kviz")).split(":"),
+                         ids=os.path.basename)
+def test_report_offset_in_the_failing_routine(game, failure):
+    stdin, stdout, cap, cls, routine = failure
+    with open(stdin, "rb") as source, open(stdout, "wb") as sink:
+        limit = (lambda: resource.setrlimit(resource.RLIMIT_AS, (cap, cap))) if cap else None
+        err = subprocess.run([*PREFIX, game], stdin=source, stdout=sink, stderr=subprocess.PIPE,
+                             timeout=60, preexec_fn=limit).stderr
+    found = re.match(rb"Exception %s in module %s at ([0-9A-F]{8})\." % (cls, re.escape(
+        os.path.basename(game).encode())), err)
+    assert found, err
+    # Where the file's first byte is mapped: the first loaded segment's address less its offset.
+    segments = subprocess.run(["readelf", "-lW", game], capture_output=True, text=True,
+                              check=True).stdout
+    offset, address = re.search(r"LOAD +(0x\w+) (0x\w+)", segments).groups()
+    mapped = int(address, 16) - int(offset, 16)
+    call = mapped + int(found[1], 16) - 1  # the last byte of the failing statement's call
+    symbols = subprocess.run([os.environ.get("KVIZ_NM") or "nm", "-C", "-S", "--defined-only",
+                              game], capture_output=True, text=True, check=True).stdout
+    routines = [line.split(maxsplit=3) for line in symbols.splitlines()]
+    assert {name for start, length, kind, name in (r for r in routines if len(r) == 4)
+            if kind in "tT" and int(start, 16) <= call < int(start, 16) + int(length, 16)} & {
+        "AskQuestion(int)", "Play()", routine}

@@ -1,0 +1,80 @@
+# Whole games, byte for byte: every question, the line ends, the waits for Enter, and when the
+# bytes reach the handle; then a game on a terminal.
+import os
+import pty
+import re
+import select
+import subprocess
+import tty
+
+import pytest
+
+from kviz import (EVERY, LINUX, QEMU, QUESTIONS, READ, VALGRIND, WINE, PREFIX, Run, check, game,
+                  on, output, pieces, program, rows, typed)
+
+ALL = [QUESTIONS[k][1] for k in QUESTIONS]
+MIXED = dict(draws=(4, 2, 0, 3, 7, 9), answers=(b"real", b"integer", b"1", b"1", b"2"))
+GAMES = LINUX | QEMU | WINE
+
+ROWS = rows(
+    Run("every question, then a wrong answer of 706 bytes", EVERY, draws=(*range(1, 13), 1),
+        answers=(*ALL, b"paskal" + b"a" * 700)),
+    Run("LF ends, text typed in the waits is not judged", GAMES, draws=(4, 3, 0, 6, 12),
+        input=b"real\nignored\n1\n\nboolean\n\n2.\nreal\n1\n",
+        answers=(b"real", b"1", b"boolean", b"2.")),
+    Run("lone CR dropped, trailing blank wrong", GAMES, draws=(4, 2, 0, 3, 7, 9),
+        input=b"re\ral\r\n\r\ninteger\r\n\r\n1\r\n\r\n1\r\n\r\n1 \r\n\r\n\r\n",
+        answers=(b"real", b"integer", b"1", b"1", b"1 ")),
+    Run("byte 26 ends the answer and every wait after it", GAMES, draws=(4, 2),
+        input=b"real\r\n\x1arest\r\n\r\n", answers=(b"real",)),
+    Run("input ends inside the answer", GAMES, draws=(4,), input=b"real", answers=(b"real",)),
+    Run("empty input file: a drawn question", EVERY, stdin="file", input=b"",
+        args=("--help", "-v")),
+    Run("empty input pipe: a drawn question", GAMES, input=b""),
+    Run("NUL and high bytes are ordinary", GAMES, draws=(4, 4),
+        input=b"real\n\x00\xff\x8a\x8d\r\nreal\x00\n\n\n", answers=(b"real", b"real\x00")),
+    Run("a 100 MiB answer line", draws=(4, 4), answers=(b"real", b"real" * (25 << 20))),
+    # When the bytes reach the handle: on a file or pipe in 128-byte pieces and the rest at the
+    # end, on a device at the end of each statement.
+    Run("to a file: 128-byte pieces, the rest at the end", GAMES, stdout="file", **MIXED,
+        writes=pieces(output(game(**MIXED)))),
+    Run("to a pipe: 128-byte pieces, the rest at the end", **MIXED,
+        writes=pieces(output(game(**MIXED)))),
+    Run("to /dev/null: each statement as it ends", GAMES, stdout="null", **MIXED,
+        writes=[len(s) for s in game(**MIXED) if s]),
+)
+
+
+@pytest.mark.parametrize("run", ROWS)
+def test_run(run, tmp_path):
+    check(run, tmp_path)
+
+
+@on(LINUX | QEMU)  # wine's console adds escape sequences of its own
+def test_terminal_player():
+    # On a raw terminal (bytes pass unchanged, nothing echoes) every statement is on the
+    # screen before the game waits for a line.
+    draws, answers = [4, 3, 0, 12], [b"real", b"1", b"1"]
+    lines = iter(re.findall(rb".*?\n", typed(answers, b"\n").replace(b"\n\n", b"\nignored\n", 1)))
+    master, slave = pty.openpty()
+    tty.setraw(slave)
+    env = dict(os.environ, KVIZ_DRAWS=",".join(map(str, draws)))
+    proc = subprocess.Popen([*PREFIX, program("kviz_scripted")], stdin=slave, stdout=slave,
+                            stderr=subprocess.PIPE, env=env)
+    os.close(slave)
+    screen, shown = b"", b""
+    try:
+        for step in game(draws, answers):
+            if step is not READ:
+                shown += step
+                continue
+            while len(screen) < len(shown) and select.select([master], [], [], 10)[0]:
+                screen += os.read(master, 4096)
+            assert screen == shown
+            os.write(master, next(lines))
+        assert proc.wait(timeout=10) == 0
+        assert proc.stderr.read() == b""
+    finally:
+        proc.kill()
+        proc.stderr.close()
+        os.close(master)
