@@ -4,13 +4,15 @@
 // stated over whole texts: the line rules, taken one byte at a time over the reads, and the
 // output, which reaches the handle in whole 128-byte buffers and at each write-out.
 //
-// Input layout: a set-up byte (modulo 3: console, disk file, pipe) for standard output, then
-// operations, a byte each (modulo 16) with their arguments: 0 a read queued: a length byte n,
-// then (n % 128) + 1 bytes; 1 the end of input queued; 2 a failed read queued (code byte);
-// 3 a line read and a skip (an answer); 4 a skip (a wait for Enter); 5 a line read; 6 a
-// ReadLineChunk of at most (byte % 64) - 1 bytes; 7 a string (length byte, bytes, and a byte
-// w for a width of 2w - 64); 8 a byte (byte); 9 an integer (four bytes); 10 a line break;
-// 11 the statement's end; 12 a flush; 13 a close; others nothing.
+// Input layout: a set-up byte s: standard output is a console, a disk file or a pipe as s % 3
+// is 0, 1 or 2, and the streams' line ends are CR LF, with byte 26 as the end of input, when
+// s / 3 is even, else LF alone. Then operations, a byte each (modulo 16) with their arguments:
+// 0 a read queued: a length byte n, then (n % 128) + 1 bytes; 1 the end of input queued; 2 a
+// failed read queued (code byte); 3 a line read and a skip (an answer); 4 a skip (a wait for
+// Enter); 5 a line read; 6 a ReadLineChunk of at most (byte % 64) - 1 bytes; 7 a string (length
+// byte, bytes, and a byte w for a width of 2w - 64); 8 a byte (byte); 9 an integer (four bytes);
+// 14 an integer and a width as 7's; 10 a line break; 11 the statement's end; 12 a flush; 13 a
+// close; others nothing.
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -25,35 +27,37 @@ namespace {
 using TLoad = TFakePlatform::TLoad;
 
 struct TLineModel {
+  bool CrLf = true;
   std::deque<TLoad> Loads;
   std::string Unread; // what the stream holds of the last read
   std::int32_t Pending = 0;
   int Reads = 0;
 
-  // The next read; false at the end of input, which leaves a 26 marker held, or a failure.
+  // The next read; false at the end of input, which leaves a 26 marker held with CrLf, or a
+  // failure.
   bool Fetch() {
     TLoad Load = Loads.empty() ? TLoad{} : Loads.front();
     if (!Loads.empty()) Loads.pop_front();
     ++Reads;
-    Unread = Load.Error == 0 && !Load.Bytes.empty() ? Load.Bytes : std::string(1, 26);
+    Unread = Load.Error == 0 && !Load.Bytes.empty() ? Load.Bytes : std::string(CrLf, 26);
     if (Load.Error != 0 && Load.Error != ErrorBrokenPipe) Unread.clear(), Pending = Load.Error;
     return Load.Error == 0 && !Load.Bytes.empty();
   }
   std::string ReadLine(std::size_t Limit = SIZE_MAX) {
     std::string Line;
     while (Line.size() < Limit) {
-      if (Unread.empty() && (!Fetch() || Unread[0] == 26)) break; // a fresh 26 stays unread
+      if (Unread.empty() && (!Fetch() || (CrLf && Unread[0] == 26))) break; // a fresh 26 stays
       char Byte = Unread[0];
       if (Byte == '\n' || (Byte == '\r' && Unread.size() > 1 && Unread[1] == '\n')) break;
       Unread.erase(0, 1); // a CR without its LF in hand is dropped; a held 26 is used up
-      if (Byte == 26) break;
+      if (Byte == 26 && CrLf) break;
       if (Byte != '\r') Line += Byte;
     }
     return Line;
   }
-  // The next byte, or -1 at the end of input, a failure or a 26 (which stays unread).
+  // The next byte, or -1 at the end of input, a failure or a 26 with CrLf (which stays unread).
   int Next() {
-    if ((Unread.empty() && !Fetch()) || Unread[0] == 26) return -1;
+    if ((Unread.empty() && !Fetch()) || (CrLf && Unread[0] == 26)) return -1;
     int Byte = static_cast<unsigned char>(Unread[0]);
     Unread.erase(0, 1);
     return Byte;
@@ -81,7 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     Data += Bytes.size();
     return Bytes;
   };
+  const std::uint8_t Setup = Byte();
+  const std::uint32_t Types[] = {FileTypeChar, FileTypeDisk, FileTypePipe};
+  Fake.FileType[1] = Types[Setup % 3];
+  LineBreakDefault = Setup / 3 % 2 == 0;
   TLineModel Lines;
+  Lines.CrLf = LineBreakDefault != 0;
   // The output: what the handle has taken and what the stream holds. A buffer that becomes full
   // goes out at once, always as 128 bytes; a byte that fills it leaves it full until the next.
   std::string Taken, Held;
@@ -90,9 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     for (Open = true, Held += Text; Held.size() >= StdBufferSize; Held.erase(0, StdBufferSize))
       Taken += Held.substr(0, StdBufferSize);
   };
-  const std::uint32_t Types[] = {FileTypeChar, FileTypeDisk, FileTypePipe};
-  const std::uint8_t Setup = Byte() % 3;
-  Fake.FileType[1] = Types[Setup];
+  // An item in a field of a width from the input: blanks in front when wider than the item.
+  auto Field = [&](std::int32_t& Width, std::size_t Length) {
+    Width = Byte() * 2 - 64;
+    return std::string(std::max<std::int32_t>(Width - static_cast<std::int32_t>(Length), 0), ' ');
+  };
 
   for (int Ops = 0; Data < End && Ops < 500; ++Ops) {
     const std::uint8_t Kind = Byte() % 16;
@@ -112,29 +123,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       CHECK(View(Chunk, 0, std::max(N, 0)) == Lines.ReadLine(std::max(Max, 0)));
     } else if (Kind == 7) {
       const std::string Item = Text(Byte());
-      const std::int32_t Width = Byte() * 2 - 64; // blanks in front when wider than the text
+      std::int32_t Width;
+      const std::string Blanks = Field(Width, Item.size());
       EmitString(StdOutText, Item, Width);
-      Emit(std::string(std::max<std::int32_t>(Width - std::ssize(Item), 0), ' ') + Item);
+      Emit(Blanks + Item);
     } else if (Kind == 8) {
       const char Item = static_cast<char>(Byte());
       EmitChar(StdOutText, Item);
       Emit(""); // opens the stream, and writes out a buffer that a byte has left full
       Held += Item;
-    } else if (Kind == 9) {
-      std::int32_t Value = 0;
+    } else if (Kind == 9 || Kind == 14) {
+      std::int32_t Value = 0, Width = 0;
       for (int I = 0; I < 4; ++I) Value = static_cast<std::int32_t>(Value * 256u + Byte());
-      EmitInteger(StdOutText, Value, 0);
-      Emit(std::to_string(Value));
+      const std::string Item = std::to_string(Value);
+      const std::string Blanks = Kind == 14 ? Field(Width, Item.size()) : "";
+      EmitInteger(StdOutText, Value, Width);
+      Emit(Blanks + Item);
     } else if (Kind == 10) {
       EmitLineBreak(StdOutText);
-      Emit("\r\n");
+      Emit(Lines.CrLf ? "\r\n" : "\n");
     }
     if (Kind == 3 || Kind == 4) FinishInputLine(StdInText), Lines.SkipLine();
     if (Kind == 11) EndWriteStatement(StdOutText);
     if (Kind == 12) FlushOutput(StdOutText);
     if (Kind == 13) CloseStream(StdOutText), Pending = Open ? 0 : ErrorNotOpen;
     // Written out: each statement on a console; everything at a flush or a close.
-    if ((Setup == 0 && (Kind == 10 || Kind == 11)) || Kind == 12 || Kind == 13)
+    if ((Setup % 3 == 0 && (Kind == 10 || Kind == 11)) || Kind == 12 || Kind == 13)
       Taken += Held, Held.clear();
 
     CHECK(PendingIoError == (Pending != 0 ? Pending : Lines.Pending));
@@ -145,5 +159,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     CHECK(View(In.BufferData, In.BufferPos, In.BufferEnd) == Lines.Unread);
     PendingIoError = Lines.Pending = 0; // as the statement's check takes it
   }
+  LineBreakDefault = 1;
   return 0;
 }

@@ -122,8 +122,11 @@ INSTANTIATE_TEST_SUITE_P(Process, Road, testing::Values(
     // A failure must not end with the code of a success.
     TRoad{"NumberZeroWithoutHooksIs255", false, {}, [] { Raise(256, 0x20); },
           "255|" + RunError("Runtime error 255 at 00000020") + "||"},
-    TRoad{"OutOfMemoryWithoutHooks", false, {}, [] { RaiseRunError(1, At(0x30)); },
-          "203|" + RunError("Runtime error 203 at 00000030") + "||"},
+    // Output still held goes out before the text, down to a single byte.
+    TRoad{"OutOfMemoryWithoutHooks", false, {}, [] {
+            EmitChar(StdOutText, '>');
+            RaiseRunError(1, At(0x30));
+          }, "203|>" + RunError("Runtime error 203 at 00000030") + "||"},
     // The report shows the address the error was raised for.
     TRoad{"KindOfSevenBitsWithHooks", true, {}, [] { RaiseRunError(0x84, At(0x400040)); },
           "1||Exception ERangeError in module kviz at 00000040.\r\nRange check error.\r\n\r\n|"},
@@ -171,9 +174,27 @@ TEST(Process, HaltWithErrorAtItsCaller) {
   EXPECT_LT((Where - reinterpret_cast<std::uintptr_t>(&HaltHere)) % (1ull << 32), 64u);
 }
 
-// Kind 22's number is 0, which would pass for success. A pending code's message: from the
-// string table, or the template with the code, a negative one too.
-TEST(RunError, NumberOfKind22AndIoMessages) {
+// Each kind of the table, 1 to 24, raises an exception of its own with a message, kinds 1 and 2
+// the objects made in advance, and has a number of its own; kind 22's number is 0, which would
+// pass for success. A pending code's message: from the string table, or the template with the
+// code, a negative one too.
+TEST(RunError, KindsAndIoMessages) {
+  MakePreMadeObjects();
+  for (std::uint8_t Kind = 1; Kind <= 24; ++Kind) {
+    EXPECT_NE(RunErrorNumber(Kind), Kind);
+    try {
+      RaiseRunErrorsAsExceptions(true);
+      RaiseRunError(Kind, nullptr);
+    } catch (const TRaised& Raised) {
+      auto* Object = static_cast<Exception*>(Raised.Object);
+      EXPECT_NE(Object->Message, "") << int(Kind);
+      EXPECT_EQ(dynamic_cast<EInOutError*>(Object), nullptr) << int(Kind);
+      EXPECT_EQ(Kind <= 2, Object == &OutOfMemoryObject() || Object == &InvalidPointerObject());
+      ReleaseRaised(Raised.Object);
+    }
+  }
+  RaiseRunErrorsAsExceptions(false);
+  FreePreMadeObjects();
   EXPECT_EQ(RunErrorNumber(22), 255);
   std::string Shown;
   for (std::int32_t Code : {2, 106, 105, -7}) {
@@ -182,6 +203,15 @@ TEST(RunError, NumberOfKind22AndIoMessages) {
     Shown += Failure->Message + (Failure->IoCode == Code && PendingIoError == 0 ? "; " : "! ");
   }
   EXPECT_EQ(Shown, "File not found; Invalid numeric input; I/O error 105; I/O error -7; ");
+}
+
+// A report is cut to its buffer; a directive that the format cuts off is text.
+TEST(Report, FormatCutToItsBuffer) {
+  char Buffer[8];
+  EXPECT_EQ(FormatTo(Buffer, sizeof Buffer, "%s!", {"abcdefghij"}), 7u);
+  EXPECT_STREQ(Buffer, "abcdefg");
+  EXPECT_EQ(FormatTo(Buffer, sizeof Buffer, "%d %", {std::int64_t{42}}), 4u);
+  EXPECT_STREQ(Buffer, "42 %");
 }
 
 // The generator's steps from the state's edges.
