@@ -6,7 +6,8 @@
 #
 # static-pie where the toolchain links it, else static, else dynamic; dynamic with
 # -DKVIZ_STATIC=OFF and in a sanitizer build, whose runtimes are shared libraries. A Windows
-# program is always static (cmake/MinGW.cmake).
+# program is always static (cmake/MinGW.cmake), and so is a WebAssembly module, which holds the
+# whole program.
 #
 # A plain static program registers its unwind tables with crtbeginT.o as one list that ends at
 # crtend.o's terminator. With link-time optimisation, archive members that the optimised code
@@ -32,7 +33,7 @@ function(kviz_link_options Kind Variable)
 endfunction()
 
 set(KVIZ_LINKABLE_KINDS dynamic)
-if(NOT WIN32 AND NOT KVIZ_SANITIZE)
+if(NOT WIN32 AND NOT EMSCRIPTEN AND NOT KVIZ_SANITIZE)
   include(CheckCXXSourceCompiles)
   set(CMAKE_REQUIRED_QUIET ON)
   foreach(Kind static-pie static)
@@ -54,7 +55,7 @@ if(NOT WIN32 AND NOT KVIZ_SANITIZE)
 endif()
 
 set(Why "")
-if(WIN32)
+if(WIN32 OR EMSCRIPTEN)
   set(KVIZ_LINK static)
   set(KVIZ_LINKABLE_KINDS static)
 elseif(KVIZ_SANITIZE)
@@ -79,10 +80,11 @@ kviz_link_options(${KVIZ_LINK} KVIZ_GAME_LINK_OPTIONS)
 
 # Link-time optimisation builds the runtime's usual cases into the callers in the quiz, which
 # see the stream record only as an incomplete type. Not with the sanitizers or fuzzing, nor for
-# a plain static Linux game (above).
+# a plain static Linux game (above); for WebAssembly binaryen optimises the whole module anyway.
 if(NOT DEFINED CMAKE_INTERPROCEDURAL_OPTIMIZATION)
   set(CMAKE_INTERPROCEDURAL_OPTIMIZATION OFF)
-  if(NOT KVIZ_SANITIZE AND NOT KVIZ_FUZZ AND (WIN32 OR NOT KVIZ_LINK STREQUAL "static"))
+  if(NOT KVIZ_SANITIZE AND NOT KVIZ_FUZZ AND NOT EMSCRIPTEN
+     AND (WIN32 OR NOT KVIZ_LINK STREQUAL "static"))
     include(CheckIPOSupported)
     check_ipo_supported(RESULT KVIZ_IPO LANGUAGES CXX)
     set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ${KVIZ_IPO})

@@ -49,6 +49,15 @@ struct TModuleInfo {
   std::uintptr_t Base;
 };
 
+// The file name that Path ends in: what follows the last of the host's path separators.
+inline const char* FileNameOf(const char* Path, const char* Separators) {
+  const char* Name = Path;
+  for (const char* P = Path; *P != 0; ++P)
+    for (const char* S = Separators; *S != 0; ++S)
+      if (*P == *S) Name = P + 1;
+  return Name;
+}
+
 // Runs on the faulting thread, possibly inside a signal handler: it must not allocate.
 using TFaultHandler = void (*)(std::uint32_t Code, const void* Address);
 

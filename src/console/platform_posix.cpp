@@ -14,37 +14,7 @@
 #include <unistd.h>
 
 #include "platform.h"
-
-static std::uint32_t ErrorCodeFromErrno(int Errno) {
-  switch (Errno) {
-  case ENOENT:
-    return 2;
-  case EMFILE:
-  case ENFILE:
-    return 4;
-  case EACCES:
-  case EPERM:
-  case EISDIR:
-    return 5;
-  case EBADF:
-    return 6;
-  case ENOMEM:
-    return 8;
-  case EINVAL:
-    return 87;
-  case ENOSPC:
-  case EDQUOT:
-    return 112;
-  case EFBIG:
-    return 223;
-  case EPIPE:
-    return 232;
-  case EIO:
-    return 1117;
-  default:
-    return 31;
-  }
-}
+#include "platform_errno.h"
 
 static thread_local std::uint32_t LastError = 0;
 static TFaultHandler FaultHandler = nullptr;
@@ -79,19 +49,11 @@ template <class TCall>
   }
 }
 
-// The file name that a path ends in.
-static const char* FileName(const char* Path) {
-  const char* Name = Path;
-  for (const char* P = Path; *P != 0; ++P)
-    if (*P == '/') Name = P + 1;
-  return Name;
-}
-
 static const char* ProgramName() {
   static char Path[4096];
   ssize_t N = readlink("/proc/self/exe", Path, sizeof Path - 1);
   Path[N > 0 ? N : 0] = 0;
-  return FileName(Path);
+  return FileNameOf(Path, "/");
 }
 
 // The faulting instruction's address, which the report names: from the processor context where
@@ -231,7 +193,7 @@ TModuleInfo TPlatform::FindModule(const void* Address) {
         Search.Found.Base = Module->dlpi_addr + First->p_vaddr - First->p_offset;
         // The program itself comes without a name.
         if (Module->dlpi_name != nullptr && Module->dlpi_name[0] != 0)
-          Search.Found.Name = FileName(Module->dlpi_name);
+          Search.Found.Name = FileNameOf(Module->dlpi_name, "/");
         return 1;
       },
       &Search);

@@ -45,10 +45,7 @@ static const char* ModuleName(HMODULE Module) {
   if (Length == 0) return nullptr;
   // A path cut at the buffer's end comes without its zero on older systems.
   ModulePath[Length <= MAX_PATH ? Length : MAX_PATH] = 0;
-  const char* Name = ModulePath;
-  for (const char* P = ModulePath; *P != 0; ++P)
-    if (*P == '\\') Name = P + 1;
-  return Name;
+  return FileNameOf(ModulePath, "\\");
 }
 
 // Reached for every processor fault that nothing else handles; the runtime's handler ends the
