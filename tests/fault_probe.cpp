@@ -1,7 +1,6 @@
-// Starts the runtime as the game does, leaves a line held for standard output that names the
-// address of the routine about to run, then commits in that routine the processor fault its
-// argument names (access, divide, trap, illegal; none to end normally). The report must name
-// the faulting instruction, inside the routine.
+// Starts the runtime as the game does, then commits the processor fault that its argument names
+// (access, divide, trap, illegal, stack; none to end normally) in a routine of its own, after a
+// held line that names an address inside that routine.
 #include <cstdint>
 #include <cstring>
 
@@ -10,20 +9,44 @@
 #include "quiz/quiz.h"
 
 static volatile int Zero = 0;
+// Where no memory is. WebAssembly's memory starts at 0 and never reaches the top of the 32-bit
+// space.
+#if defined(__EMSCRIPTEN__)
+static volatile int* volatile Nowhere = reinterpret_cast<int*>(0xFFFFFFF0u);
+#else
 static volatile int* volatile Nowhere = nullptr;
+#endif
+
+// Leaves a line held for standard output that names the return point in the faulting routine, as
+// the report writes an address: its low 32 bits in 8 hexadecimal digits. The report must name
+// the faulting instruction, a few bytes further on (the stack's fault is wherever the stack runs
+// out). A return point is a code address on every target; on WebAssembly a function pointer is
+// an index in the module's table instead.
+[[gnu::noinline]] static void HoldAddress() {
+  char Held[32];
+  auto Address =
+      static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)));
+  EmitString(StdOutText, {Held, FormatTo(Held, sizeof Held, "held at %p", {Address})}, 0);
+  EmitLineBreak(StdOutText);
+  CheckIo();
+}
 
 // Left uninstrumented: the fault itself must reach the processor.
 #define KVIZ_FAULT [[gnu::noinline]] __attribute__((no_sanitize("address", "undefined"))) static
 KVIZ_FAULT void Access() {
+  HoldAddress();
   *Nowhere = 1;
 }
 KVIZ_FAULT void Divide() {
+  HoldAddress();
   Zero = 100 / Zero;
 }
 KVIZ_FAULT void Trap() {
+  HoldAddress();
   __builtin_trap();
 }
 KVIZ_FAULT void Illegal() { // an instruction that is undefined, not a trap
+  HoldAddress();
 #if defined(__i386__) || defined(__x86_64__)
   asm volatile("ud2");
 #elif defined(__aarch64__)
@@ -34,7 +57,19 @@ KVIZ_FAULT void Illegal() { // an instruction that is undefined, not a trap
   __builtin_trap();
 #endif
 }
-KVIZ_FAULT void None() {}
+// Recursion without end, which the compilers would warn about if it were plain.
+KVIZ_FAULT void Stack() {
+  static bool Held = false;
+  if (!Held) {
+    Held = true;
+    HoldAddress();
+  }
+  if (Zero == 0) Stack();
+  Zero = 0;
+}
+KVIZ_FAULT void None() {
+  HoldAddress();
+}
 
 int main(int Count, char** Arguments) {
   static void (*Commit)() = None;
@@ -43,14 +78,10 @@ int main(int Count, char** Arguments) {
   if (std::strcmp(Fault, "divide") == 0) Commit = Divide;
   if (std::strcmp(Fault, "trap") == 0) Commit = Trap;
   if (std::strcmp(Fault, "illegal") == 0) Commit = Illegal;
+  if (std::strcmp(Fault, "stack") == 0) Commit = Stack;
   ConsoleApp = 1;
   RunUnderTopLevelHandler([] {
     StartProgram(ModuleSteps);
-    char Held[32]; // the address as the report writes one
-    auto Address = static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(Commit));
-    EmitString(StdOutText, {Held, FormatTo(Held, sizeof Held, "held at %p", {Address})}, 0);
-    EmitLineBreak(StdOutText);
-    CheckIo();
     Commit();
     FinishProcess();
   });

@@ -9,12 +9,12 @@ import tty
 
 import pytest
 
-from kviz import (EVERY, LINUX, QEMU, QUESTIONS, READ, VALGRIND, WINE, PREFIX, Run, check, game,
-                  on, output, pieces, program, rows, typed)
+from kviz import (EVERY, LINUX, NODE, PREFIX, QEMU, QUESTIONS, READ, WINE, Run, check, game, on,
+                  output, pieces, program, rows, typed)
 
 ALL = [QUESTIONS[k][1] for k in QUESTIONS]
 MIXED = dict(draws=(4, 2, 0, 3, 7, 9), answers=(b"real", b"integer", b"1", b"1", b"2"))
-GAMES = LINUX | QEMU | WINE
+GAMES = LINUX | QEMU | WINE | NODE
 
 ROWS = rows(
     Run("every question, then a wrong answer of 706 bytes", EVERY, draws=(*range(1, 13), 1),
@@ -50,7 +50,7 @@ def test_run(run, tmp_path):
     check(run, tmp_path)
 
 
-@on(LINUX | QEMU)  # wine's console adds escape sequences of its own
+@on(LINUX | QEMU | NODE)  # wine's console adds escape sequences of its own
 def test_terminal_player():
     # On a raw terminal (bytes pass unchanged, nothing echoes) every statement is on the
     # screen before the game waits for a line.
