@@ -12,7 +12,7 @@
 // Enter); 5 a line read; 6 a ReadLineChunk of at most (byte % 64) - 1 bytes; 7 a string (length
 // byte, bytes, and a byte w for a width of 2w - 64); 8 a byte (byte); 9 an integer (four bytes);
 // 14 an integer and a width as 7's; 10 a line break; 11 the statement's end; 12 a flush; 13 a
-// close; others nothing.
+// close; 15 the statement's end and a flush on standard error, which nothing opens.
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -145,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
     if (Kind == 3 || Kind == 4) FinishInputLine(StdInText), Lines.SkipLine();
     if (Kind == 11) EndWriteStatement(StdOutText);
+    if (Kind == 15) EndWriteStatement(StdErrText), FlushOutput(StdErrText);
     if (Kind == 12) FlushOutput(StdOutText);
     if (Kind == 13) CloseStream(StdOutText), Pending = Open ? 0 : ErrorNotOpen;
     // Written out: each statement on a console; everything at a flush or a close.

@@ -1,13 +1,13 @@
 # Faults and reports: processor faults end with the run-time error text, and a report names the
 # program's file and an offset in the routine whose statement failed, in every link of the game.
+import dataclasses
 import os
 import re
-import resource
 import subprocess
 
 import pytest
 
-from kviz import FLAVOUR, LINUX, NODE, PLAIN, PREFIX, PROCESSOR, QEMU, WINE, Run, launch, on, program
+from kviz import FLAVOUR, LINUX, NODE, PLAIN, PROCESSOR, QEMU, WINE, Run, launch, on, program
 
 # The fault probe's faults and their numbers; an integer division by zero does not trap on
 # aarch64 (the quotient is 0) and the probe ends normally. A stack that overflows is an access
@@ -41,9 +41,9 @@ def test_processor_fault(fault, tmp_path):
 # for an endless answer under an address-space cap (natively only, as the row of the handles'
 # table), the line read in CheckAnswer or a routine that took it in.
 FAILURES = [
-    pytest.param(("/dev/null", "/dev/full", 0, b"EInOutError", "PrintQuestion(int)"), id="full",
+    pytest.param((Run("full", stdin="null", stdout="full"), "PrintQuestion(int)"), id="full",
                  marks=on(LINUX | QEMU)),
-    pytest.param(("/dev/zero", "/dev/null", 128 << 20, b"EOutOfMemory", "CheckAnswer()"),
+    pytest.param((Run("memory", stdin="zero", stdout="null", memory=128 << 20), "CheckAnswer()"),
                  id="memory", marks=on(PLAIN)),
 ]
 
@@ -51,21 +51,17 @@ FAILURES = [
 @pytest.mark.parametrize("failure", FAILURES)
 @pytest.mark.parametrize("game", os.environ.get("KVIZ_LINKED_GAMES", program("kviz")).split(":"),
                          ids=os.path.basename)
-def test_report_offset_in_the_failing_routine(game, failure):
-    stdin, stdout, cap, cls, routine = failure
-    with open(stdin, "rb") as source, open(stdout, "wb") as sink:
-        limit = (lambda: resource.setrlimit(resource.RLIMIT_AS, (cap, cap))) if cap else None
-        err = subprocess.run([*PREFIX, game], stdin=source, stdout=sink, stderr=subprocess.PIPE,
-                             timeout=60, preexec_fn=limit).stderr
-    found = re.match(rb"Exception %s in module %s at ([0-9A-F]{8})\." % (cls, re.escape(
-        os.path.basename(game).encode())), err)
+def test_report_offset_in_the_failing_routine(game, failure, tmp_path):
+    run, routine = failure
+    _, _, err, _, _ = launch(dataclasses.replace(run, program=game), tmp_path)
+    found = re.match(rb"Exception \w+ in module %s at ([0-9A-F]{8})\." % re.escape(
+        os.path.basename(game).encode()), err)
     assert found, err
     # Where the file's first byte is mapped: the first loaded segment's address less its offset.
     segments = subprocess.run(["readelf", "-lW", game], capture_output=True, text=True,
                               check=True).stdout
     offset, address = re.search(r"LOAD +(0x\w+) (0x\w+)", segments).groups()
-    mapped = int(address, 16) - int(offset, 16)
-    call = mapped + int(found[1], 16) - 1  # the last byte of the failing statement's call
+    call = int(address, 16) - int(offset, 16) + int(found[1], 16) - 1  # the call's last byte
     symbols = subprocess.run([os.environ.get("KVIZ_NM") or "nm", "-C", "-S", "--defined-only",
                               game], capture_output=True, text=True, check=True).stdout
     routines = [line.split(maxsplit=3) for line in symbols.splitlines()]
