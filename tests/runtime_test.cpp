@@ -20,7 +20,11 @@
 #include "console/top_level.h"
 #include "fake_platform.h"
 
-// An allocator that fails on demand.
+// An allocator that fails on demand. It takes its blocks from malloc, so free is their match,
+// whatever the compiler guesses from the names.
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 static bool FailAllocations = false;
 void* operator new(std::size_t Size) {
   if (void* Block = FailAllocations ? nullptr : std::malloc(Size == 0 ? 1 : Size)) return Block;

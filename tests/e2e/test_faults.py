@@ -11,10 +11,10 @@ from kviz import FLAVOUR, LINUX, NODE, PLAIN, PROCESSOR, QEMU, WINE, Run, launch
 
 # The fault probe's faults and their numbers; an integer division by zero does not trap on
 # aarch64 (the quotient is 0) and the probe ends normally. A stack that overflows is an access
-# fault to Linux, which does not tell the two apart. A faulting routine of the probe is smaller
-# than ROUTINE bytes.
+# fault to Linux, which does not tell the two apart; node tells it. A faulting routine of the
+# probe is smaller than ROUTINE bytes.
 FAULTS = {"access": 216, "divide": 0 if PROCESSOR == "aarch64" else 200, "trap": 255,
-          "illegal": 255, "stack": 202 if FLAVOUR in WINE | NODE else 216, "none": 0}
+          "illegal": 255, "stack": 202 if FLAVOUR in NODE else 216, "none": 0}
 ROUTINE = 64
 
 
@@ -22,7 +22,11 @@ ROUTINE = 64
 # number and the faulting instruction's address, which lies in that routine (but for the
 # stack's, which runs out wherever it does).
 @on(LINUX | QEMU | WINE | NODE)
-@pytest.mark.parametrize("fault", FAULTS)
+@pytest.mark.parametrize("fault", [
+    # wine, unlike Windows, finds no room on an overflowed stack to raise the exception in, and
+    # ends the program itself.
+    pytest.param(fault, marks=on(LINUX | QEMU | NODE)) if fault == "stack" else fault
+    for fault in FAULTS])
 def test_processor_fault(fault, tmp_path):
     code = FAULTS[fault]
     run = Run(fault, program="fault_probe", args=(fault,), stdin="null", stdout="file")
