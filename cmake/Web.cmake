@@ -5,8 +5,8 @@
 find_program(KVIZ_NPM npm)
 mark_as_advanced(KVIZ_NPM)
 if(NOT KVIZ_NPM)
-  message(STATUS "Left out: the page (npm not found: the Debian package npm brings it, and "
-                 "with it xterm.js)")
+  message(STATUS "Left out: the page (npm, which installs its terminal, xterm.js, not found: "
+                 "the Debian package npm brings it, as do nodejs builds that bundle it)")
   return()
 endif()
 
