@@ -88,6 +88,7 @@ function Interrupt() {
   if (Game) Ended();
 }
 
+// The game is over: the line that says so and how to play again; the next Enter starts a game.
 function Ended() {
   Game = Waiting = null;
   Input = new Uint8Array(0);
