@@ -1,5 +1,6 @@
 # What `cmake --install` puts where, and the packages cpack makes from it: a Debian package
-# (cpack -G DEB) on Linux, a zip with kviz.exe and README.txt in the Windows cross build.
+# (cpack -G DEB) on Linux, a zip with kviz.exe and README.txt in the Windows cross build, the
+# page's zip (its files installed by cmake/Web.cmake) in the WebAssembly build.
 # Every generated file is made at configure time, so an install needs no other build step.
 
 # Packaging takes what is built and builds nothing more: after a build of the game alone, cpack
@@ -49,8 +50,8 @@ endif()
 ]=])
 set(CPACK_PROJECT_CONFIG_FILE ${KVIZ_GENERATED}/cpack-options.cmake)
 
-# The WebAssembly build's package is the page's, which comes with the page.
-if(EMSCRIPTEN)
+# The WebAssembly build's package is the page's, which is left out without npm.
+if(EMSCRIPTEN AND NOT TARGET kviz_page)
   return()
 endif()
 
@@ -86,8 +87,10 @@ files or settings. If the console fails, the game stops with a three-line
 report and exit status 1.
 ]=])
   install(FILES ${KVIZ_GENERATED}/README.txt DESTINATION .)
-  set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-win${KVIZ_WINDOWS_BITS})
+endif()
+if(WIN32 OR EMSCRIPTEN)
+  set(CPACK_GENERATOR ZIP)
   # cpack's zip writer stores the staged files' access and change times: the zip is written
   # anew with the commit's time. Only cpack needs python3 for it, not the build.
   find_program(KVIZ_PYTHON3 python3)
