@@ -1,8 +1,8 @@
 // A scripted platform for the unit tests and the fuzz target: reads hand out the loads queued,
-// and every handle keeps what was written to it. ExitProcess throws, so that a test sees the
-// end of a process and its code. The host serves the rest: the standard handles' close, which
-// keeps them open, and the clock. While it lives it is the platform, with the streams and the
-// pending code as the run-time core's start leaves them.
+// and every handle keeps what was written to it. ExitProcess throws the exit code, so that a
+// test sees the end of a process and its code. The host serves the rest: the standard handles'
+// close, which keeps them open, and the clock. While it lives it is the platform, with the
+// streams and the pending code as the run-time core's start leaves them.
 #pragma once
 
 #include <algorithm>
@@ -13,10 +13,6 @@
 #include <utility>
 
 #include "console/console_text.h"
-
-struct TFakeExit {
-  std::uint32_t Code;
-};
 
 struct TFakePlatform final : TPlatform {
   TPlatform* Host = std::exchange(Platform, this);
@@ -63,5 +59,5 @@ struct TFakePlatform final : TPlatform {
     Boxes += Caption + std::string(": ") + Text + "|";
   }
   void PrepareProcess(TFaultHandler) override {}
-  [[noreturn]] void ExitProcess(std::uint32_t Code) override { throw TFakeExit{Code}; }
+  [[noreturn]] void ExitProcess(std::uint32_t Code) override { throw Code; }
 };

@@ -1,8 +1,9 @@
 // Starts the runtime as the game does, then commits the processor fault that its argument names
-// (access, divide, trap, illegal, stack; none to end normally) in a routine of its own, after a
-// held line that names an address inside that routine.
+// (access, divide, trap, illegal, stack) in a routine of its own, after a held line that names
+// an address inside that routine.
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "console/report.h"
 #include "console/top_level.h"
@@ -67,18 +68,16 @@ KVIZ_FAULT void Stack() {
   if (Zero == 0) Stack();
   Zero = 0;
 }
-KVIZ_FAULT void None() {
-  HoldAddress();
-}
 
 int main(int Count, char** Arguments) {
-  static void (*Commit)() = None;
-  const char* Fault = Count > 1 ? Arguments[1] : "";
-  if (std::strcmp(Fault, "access") == 0) Commit = Access;
-  if (std::strcmp(Fault, "divide") == 0) Commit = Divide;
-  if (std::strcmp(Fault, "trap") == 0) Commit = Trap;
-  if (std::strcmp(Fault, "illegal") == 0) Commit = Illegal;
-  if (std::strcmp(Fault, "stack") == 0) Commit = Stack;
+  static constexpr std::pair<const char*, void (*)()> Faults[] = {{"access", Access},
+                                                                  {"divide", Divide},
+                                                                  {"trap", Trap},
+                                                                  {"illegal", Illegal},
+                                                                  {"stack", Stack}};
+  static void (*Commit)() = [] {};
+  for (auto [Name, Routine] : Faults)
+    if (Count > 1 && std::strcmp(Arguments[1], Name) == 0) Commit = Routine;
   ConsoleApp = 1;
   RunUnderTopLevelHandler([] {
     StartProgram(ModuleSteps);

@@ -1,6 +1,6 @@
 // The runtime where the game cannot take it end to end: the roads out of a process with and
 // without the exception hooks, those the game never takes, the run-time error kinds, a line
-// read that runs out of memory, and writes that a host takes in part. The streams are the fuzz
+// read that runs out of memory, a report cut to its buffer. The streams are the fuzz
 // target's (fuzz/), whose seeds run here too, and what the player sees is the end-to-end
 // table's (e2e/).
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include <new>
 
 #include "console/process.h"
-#include "console/random.h"
 #include "console/report.h"
 #include "console/run_error.h"
 #include "console/runtime_core.h"
@@ -80,8 +79,8 @@ std::string RunProcess(bool Hooks, TModuleStep Entry6, void (*Body)(), std::uint
       Run();
       FinishProcess();
     });
-  } catch (const TFakeExit& Exit) {
-    Code = Exit.Code;
+  } catch (std::uint32_t Exit) {
+    Code = Exit;
   }
   // A road that ends without the finalisation leaves entries started, and the next process's
   // start steps would do nothing: they are finished here.
@@ -218,16 +217,6 @@ TEST(Report, FormatCutToItsBuffer) {
   EXPECT_STREQ(Buffer, "42 %");
 }
 
-// The generator's steps from the state's edges.
-TEST(Random, DrawBelowFromTheEdges) {
-  RandomSeed = 0;
-  EXPECT_EQ(DrawBelow(13), 0u);
-  EXPECT_EQ(RandomSeed, 1u);
-  RandomSeed = 0xFFFFFFFF;
-  EXPECT_EQ(DrawBelow(13), 12u);
-  EXPECT_EQ(RandomSeed, 1u - 134775813u);
-}
-
 // The game's read statement.
 [[gnu::noinline]] void ReadAnswer(std::string& Line) {
   ReadLineText(StdInText, Line);
@@ -253,17 +242,6 @@ TEST(ReadLineText, OutOfMemoryAtTheCaller) {
     FailAllocations = false;
     EXPECT_LT(Where - reinterpret_cast<std::uintptr_t>(&ReadAnswer), 64u) << Length;
   }
-}
-
-// A short write goes on with the rest; a host that takes nothing yet reports success is a
-// write fault, where asking again would never end.
-TEST(WriteWhole, ShortWritesGoOnEmptyOnesFail) {
-  TFakePlatform Fake;
-  Fake.WriteMost = 3;
-  EXPECT_EQ(WriteWhole(1, "abcdefgh", 8), 0u);
-  EXPECT_EQ(Fake.Taken[1], "abcdefgh");
-  Fake.WriteMost = 0;
-  EXPECT_EQ(WriteWhole(1, "ij", 2), ErrorWriteFault);
 }
 
 } // namespace

@@ -32,9 +32,6 @@ import pytest
 
 from kviz import EMULATOR, FLAVOUR, PREFIX, WINE, program
 
-# The reason given when this host runs no 32-bit programs, which .ci/run looks for.
-NO_32BIT = "32-bit programs do not run here"
-
 
 def pytest_sessionstart(session):
     if FLAVOUR in WINE and not EMULATOR:
@@ -47,9 +44,9 @@ def pytest_sessionstart(session):
     if FLAVOUR == "wine32":
         probe = ["false"] if os.environ.get("KVIZ_NO_32BIT") else EMULATOR + ["--version"]
         answer = subprocess.run(probe, capture_output=True, text=True, timeout=60)
-        if answer.returncode != 0:
-            why = answer.stderr.strip() or "KVIZ_NO_32BIT is set"
-            pytest.exit("skipped: %s (%s)" % (NO_32BIT, why), returncode=77)
+        if answer.returncode != 0:  # a reason that .ci/check-skips knows
+            pytest.exit("skipped: 32-bit programs do not run here (%s)" % (
+                answer.stderr.strip() or "KVIZ_NO_32BIT is set"), returncode=77)
 
 
 def pytest_configure(config):
@@ -62,16 +59,9 @@ def pytest_collection_modifyitems(config, items):
     items[:] = [i for i in items if i not in other]
 
 
-SKIPPED = []
-
-
-def pytest_runtest_logreport(report):
-    if report.skipped:
-        SKIPPED.append(report.nodeid)
-
-
 def pytest_sessionfinish(session, exitstatus):
-    if exitstatus == 0 and SKIPPED:
+    if exitstatus == 0 and session.config.pluginmanager.get_plugin(
+            "terminalreporter").stats.get("skipped"):
         session.exitstatus = 77
 
 

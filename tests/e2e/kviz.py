@@ -4,6 +4,7 @@
 import dataclasses
 import itertools
 import os
+import pathlib
 import platform
 import re
 import resource
@@ -28,10 +29,8 @@ FLAVOUR = os.environ.get("KVIZ_FLAVOUR", "linux")
 BIN = os.path.abspath(os.environ.get("KVIZ_BIN", "build"))
 PROCESSOR = os.environ.get("KVIZ_PROCESSOR") or platform.machine()  # the programs'
 # How the programs run: under the emulator that their build chose, or under memcheck.
-EMULATOR = []
-if os.path.exists(os.path.join(BIN, "emulator.txt")):
-    with open(os.path.join(BIN, "emulator.txt")) as listed:
-        EMULATOR = [line for line in listed.read().splitlines() if line]
+LISTED = pathlib.Path(BIN, "emulator.txt")
+EMULATOR = [item for item in LISTED.read_text().splitlines() if item] if LISTED.exists() else []
 PREFIX = EMULATOR
 if FLAVOUR in VALGRIND:
     PREFIX = ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",

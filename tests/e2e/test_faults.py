@@ -14,7 +14,7 @@ from kviz import FLAVOUR, LINUX, NODE, PLAIN, PROCESSOR, QEMU, WINE, Run, launch
 # fault to Linux, which does not tell the two apart; node tells it. A faulting routine of the
 # probe is smaller than ROUTINE bytes.
 FAULTS = {"access": 216, "divide": 0 if PROCESSOR == "aarch64" else 200, "trap": 255,
-          "illegal": 255, "stack": 202 if FLAVOUR in NODE else 216, "none": 0}
+          "illegal": 255, "stack": 202 if FLAVOUR in NODE else 216}
 ROUTINE = 64
 
 

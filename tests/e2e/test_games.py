@@ -1,16 +1,9 @@
 # Whole games, byte for byte: every question, the line ends, the waits for Enter, and when the
-# bytes reach the handle; then a game on a terminal.
-import os
-import pty
-import re
-import select
-import subprocess
-import tty
-
+# bytes reach the handle: on a character device, as a terminal is, each statement is written as
+# it ends, and so before the game waits for a line.
 import pytest
 
-from kviz import (EVERY, LINUX, NODE, PREFIX, QEMU, QUESTIONS, READ, WINE, Run, check, game, on,
-                  output, pieces, program, rows, typed)
+from kviz import EVERY, LINUX, NODE, QEMU, QUESTIONS, WINE, Run, check, game, output, pieces, rows
 
 ALL = [QUESTIONS[k][1] for k in QUESTIONS]
 MIXED = dict(draws=(4, 2, 0, 3, 7, 9), answers=(b"real", b"integer", b"1", b"1", b"2"))
@@ -48,33 +41,3 @@ ROWS = rows(
 @pytest.mark.parametrize("run", ROWS)
 def test_run(run, tmp_path):
     check(run, tmp_path)
-
-
-@on(LINUX | QEMU | NODE)  # wine's console adds escape sequences of its own
-def test_terminal_player():
-    # On a raw terminal (bytes pass unchanged, nothing echoes) every statement is on the
-    # screen before the game waits for a line.
-    draws, answers = [4, 3, 0, 12], [b"real", b"1", b"1"]
-    lines = iter(re.findall(rb".*?\n", typed(answers, b"\n").replace(b"\n\n", b"\nignored\n", 1)))
-    master, slave = pty.openpty()
-    tty.setraw(slave)
-    env = dict(os.environ, KVIZ_DRAWS=",".join(map(str, draws)))
-    proc = subprocess.Popen([*PREFIX, program("kviz_scripted")], stdin=slave, stdout=slave,
-                            stderr=subprocess.PIPE, env=env)
-    os.close(slave)
-    screen, shown = b"", b""
-    try:
-        for step in game(draws, answers):
-            if step is not READ:
-                shown += step
-                continue
-            while len(screen) < len(shown) and select.select([master], [], [], 10)[0]:
-                screen += os.read(master, 4096)
-            assert screen == shown
-            os.write(master, next(lines))
-        assert proc.wait(timeout=10) == 0
-        assert proc.stderr.read() == b""
-    finally:
-        proc.kill()
-        proc.stderr.close()
-        os.close(master)
