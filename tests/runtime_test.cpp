@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <new>
 
 #include "console/process.h"
@@ -202,8 +201,9 @@ TEST(RunError, KindsAndIoMessages) {
   std::string Shown;
   for (std::int32_t Code : {2, 106, 105, -7}) {
     SetPendingIoError(Code);
-    std::unique_ptr<EInOutError> Failure(MakeIoFailure());
+    EInOutError* Failure = MakeIoFailure();
     Shown += Failure->Message + (Failure->IoCode == Code && PendingIoError == 0 ? "; " : "! ");
+    delete Failure;
   }
   EXPECT_EQ(Shown, "File not found; Invalid numeric input; I/O error 105; I/O error -7; ");
 }

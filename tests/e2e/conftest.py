@@ -49,10 +49,6 @@ def pytest_sessionstart(session):
                 answer.stderr.strip() or "KVIZ_NO_32BIT is set"), returncode=77)
 
 
-def pytest_configure(config):
-    config.addinivalue_line("markers", "on(flavours): the flavours that take the test")
-
-
 def pytest_collection_modifyitems(config, items):
     other = [i for i in items if any(FLAVOUR not in m.args[0] for m in i.iter_markers("on"))]
     config.hook.pytest_deselected(items=other)

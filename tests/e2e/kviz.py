@@ -1,17 +1,20 @@
 # What the end-to-end tables share: the flavour of build they run on, the game as the player sees
 # it (its twelve questions and the statements of a game), and one run of a program with its
 # handles and limits, checked for its exit code, every output byte and the report.
+import contextlib
 import dataclasses
 import itertools
 import os
 import pathlib
 import platform
+import pty
 import re
 import resource
 import shutil
 import subprocess
 import threading
 import time
+import tty
 
 import pytest
 
@@ -31,10 +34,8 @@ PROCESSOR = os.environ.get("KVIZ_PROCESSOR") or platform.machine()  # the progra
 # How the programs run: under the emulator that their build chose, or under memcheck.
 LISTED = pathlib.Path(BIN, "emulator.txt")
 EMULATOR = [item for item in LISTED.read_text().splitlines() if item] if LISTED.exists() else []
-PREFIX = EMULATOR
-if FLAVOUR in VALGRIND:
-    PREFIX = ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
-              "--errors-for-leak-kinds=definite"]
+PREFIX = ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
+          "--errors-for-leak-kinds=definite"] if FLAVOUR in VALGRIND else EMULATOR
 
 
 def program(name):
@@ -43,8 +44,7 @@ def program(name):
 
 
 # Marks a test for the flavours that take it; the others leave it out.
-def on(flavours):
-    return pytest.mark.on(flavours)
+on = pytest.mark.on
 
 
 # The twelve questions as the player sees them ("\n" stands for CR LF), and their answers.
@@ -105,7 +105,8 @@ def pieces(data):
 # One run of a program and what it must give. Standard input is "pipe", "file", "slow" (its
 # lines one by one into a non-blocking pipe that stays open), "null", "zero", "dir" or
 # "closed"; standard output "pipe", "file", "null", "full", "readonly", "dir", "closed" or
-# "noreader" (a pipe whose reader has gone); standard error "pipe" or "closed".
+# "noreader" (a pipe whose reader has gone); standard error "pipe" or "closed". Both "terminal":
+# one raw pseudo-terminal, as a console is, the input typed ahead.
 @dataclasses.dataclass
 class Run:
     name: str
@@ -150,7 +151,7 @@ def launch(run, tmp, tracer=()):
     command, feed = [*tracer, *PREFIX, path, *run.args], run.input if run.stdin == "pipe" else None
     if FLAVOUR in WINE and feed is not None:  # a Windows pipe, which ends as it does on Windows
         command[len(tracer) + len(PREFIX):] = ["cmd", "/c", " ".join(
-            ["type", windows_path(tmp / "in"), "|", windows_path(path), *run.args])]
+            ["type", "Z:" + str(tmp / "in"), "|", "Z:" + path, *run.args]).replace("/", "\\")]
         feed = b""
     # "closed": a file that the child closes.
     inputs = {"file": tmp / "in", "closed": tmp / "in", "null": "/dev/null", "zero": "/dev/zero",
@@ -166,6 +167,11 @@ def launch(run, tmp, tracer=()):
     if run.stdout == "noreader":
         reader, sink = os.pipe()
         os.close(reader)
+    if run.stdin == "terminal":
+        console, source = pty.openpty()
+        tty.setraw(source)
+        sink = source
+        os.write(console, run.input)
     closed = [fd for fd, how in enumerate((run.stdin, run.stdout, run.stderr)) if how == "closed"]
     limits = [(which, value) for which, value in
               ((resource.RLIMIT_FSIZE, run.fsize), (resource.RLIMIT_AS, run.memory)) if value]
@@ -181,9 +187,8 @@ def launch(run, tmp, tracer=()):
     target = {"file": os.path.realpath(out), "null": "/dev/null"}.get(run.stdout)
     if run.stdout == "pipe":
         target = "pipe:[%d]" % os.fstat(proc.stdout.fileno()).st_ino
-    for handle in (source, sink):
-        if handle != piped:
-            os.close(handle)
+    for handle in {source, sink} - {piped}:
+        os.close(handle)
     if run.stdin == "slow":
         def write_slowly():
             for line in run.input.splitlines(keepends=True):
@@ -197,11 +202,10 @@ def launch(run, tmp, tracer=()):
     finally:
         proc.kill()
     taken = out.read_bytes() if run.stdout in ("file", "readonly") else taken or b""
+    with contextlib.suppress(OSError):  # the screen, up to the end of the program
+        while run.stdin == "terminal" and (shown := os.read(console, 4096)):
+            taken += shown
     return proc.returncode, taken, errors, path, target
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 # The system calls of a wait for input: ppoll where the C library has no other (aarch64), and
@@ -235,7 +239,7 @@ def check(run, tmp):
             re.escape(run.report)), err), err
     else:
         assert err == b""
-    if run.stdout in ("pipe", "file", "readonly"):  # else nothing to read back
+    if run.stdout in ("pipe", "file", "readonly", "terminal"):  # else nothing to read back
         assert out in run.outs
     calls = "".join(log.read_text() for log in sorted(tmp.glob("trace.*")))
     for way in inject:  # of each set of calls, one at least

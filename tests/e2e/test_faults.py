@@ -12,10 +12,9 @@ from kviz import FLAVOUR, LINUX, NODE, PLAIN, PROCESSOR, QEMU, WINE, Run, launch
 # The fault probe's faults and their numbers; an integer division by zero does not trap on
 # aarch64 (the quotient is 0) and the probe ends normally. A stack that overflows is an access
 # fault to Linux, which does not tell the two apart; node tells it. A faulting routine of the
-# probe is smaller than ROUTINE bytes.
+# probe is smaller than 64 bytes.
 FAULTS = {"access": 216, "divide": 0 if PROCESSOR == "aarch64" else 200, "trap": 255,
           "illegal": 255, "stack": 202 if FLAVOUR in NODE else 216}
-ROUTINE = 64
 
 
 # The held output names the routine that faults; the run-time error text gives the fault's
@@ -36,7 +35,7 @@ def test_processor_fault(fault, tmp_path):
         rb"Runtime error %d at ([0-9A-F]{8})\x00\r\n" % code if code else b""), out)
     assert found, out
     if code and fault != "stack":
-        assert (int(found[2], 16) - int(found[1], 16)) % (1 << 32) < ROUTINE, out
+        assert (int(found[2], 16) - int(found[1], 16)) % (1 << 32) < 64, out
 
 
 # In each way the game may be linked, the report's offset, counted from where the file's first

@@ -1,17 +1,16 @@
 # Whole games, byte for byte: every question, the line ends, the waits for Enter, and when the
 # bytes reach the handle: on a character device, as a terminal is, each statement is written as
-# it ends, and so before the game waits for a line.
+# it ends, and so before the game waits for a line; and a game on a terminal.
 import pytest
 
 from kviz import EVERY, LINUX, NODE, QEMU, QUESTIONS, WINE, Run, check, game, output, pieces, rows
 
-ALL = [QUESTIONS[k][1] for k in QUESTIONS]
 MIXED = dict(draws=(4, 2, 0, 3, 7, 9), answers=(b"real", b"integer", b"1", b"1", b"2"))
 GAMES = LINUX | QEMU | WINE | NODE
 
 ROWS = rows(
     Run("every question, then a wrong answer of 706 bytes", EVERY, draws=(*range(1, 13), 1),
-        answers=(*ALL, b"paskal" + b"a" * 700)),
+        answers=(*(answer for _, answer in QUESTIONS.values()), b"paskal" + b"a" * 700)),
     Run("LF ends, text typed in the waits is not judged", GAMES, draws=(4, 3, 0, 6, 12),
         input=b"real\nignored\n1\n\nboolean\n\n2.\nreal\n1\n",
         answers=(b"real", b"1", b"boolean", b"2.")),
@@ -35,6 +34,8 @@ ROWS = rows(
         writes=pieces(output(game(**MIXED)))),
     Run("to /dev/null: each statement as it ends", GAMES, stdout="null", **MIXED,
         writes=[len(s) for s in game(**MIXED) if s]),
+    # wine's console adds escape sequences of its own.
+    Run("on a terminal", LINUX | QEMU | NODE, stdin="terminal", stdout="terminal", **MIXED),
 )
 
 
