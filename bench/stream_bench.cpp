@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -14,20 +13,7 @@
 
 #include "console/console_text.h"
 #include "quiz/quiz.h"
-
-// Every heap allocation of the program is counted, so that a kviz case can show it made none.
-static std::uint64_t Allocations = 0;
-void* operator new(std::size_t Size) {
-  ++Allocations;
-  if (void* Block = std::malloc(Size == 0 ? 1 : Size)) return Block;
-  throw std::bad_alloc();
-}
-void operator delete(void* Block) noexcept {
-  std::free(Block);
-}
-void operator delete(void* Block, std::size_t) noexcept {
-  std::free(Block);
-}
+#include "replaced_new.h" // counts every heap allocation, so that a kviz case can show it made none
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <new>
 
 #include "console/process.h"
 #include "console/report.h"
@@ -17,23 +16,7 @@
 #include "console/runtime_core.h"
 #include "console/top_level.h"
 #include "fake_platform.h"
-
-// An allocator that fails on demand. It takes its blocks from malloc, so free is their match,
-// whatever the compiler guesses from the names.
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-static bool FailAllocations = false;
-void* operator new(std::size_t Size) {
-  if (void* Block = FailAllocations ? nullptr : std::malloc(Size == 0 ? 1 : Size)) return Block;
-  throw std::bad_alloc();
-}
-void operator delete(void* Block) noexcept {
-  std::free(Block);
-}
-void operator delete(void* Block, std::size_t) noexcept {
-  std::free(Block);
-}
+#include "replaced_new.h"
 
 namespace {
 

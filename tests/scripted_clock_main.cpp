@@ -23,8 +23,7 @@ std::int64_t CounterForDraw(std::uint32_t Draw) {
 }
 
 // The host's services, with a clock whose counts give the chosen draws.
-class TScriptedClock final : public TPlatform {
-public:
+struct TScriptedClock final : TPlatform {
   std::vector<std::int64_t> Counts;
   std::size_t Next = 0;
 
