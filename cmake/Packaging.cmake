@@ -154,8 +154,8 @@ install(FILES ${KVIZ_GENERATED}/changelog.gz ${KVIZ_GENERATED}/copyright
 file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/lintian-overrides CONTENT [=[
 kviz: hardening-no-fortify-functions [usr/games/kviz]
 ]=])
-install(FILES ${KVIZ_GENERATED}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME kviz)
+install(FILES ${KVIZ_GENERATED}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kviz)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

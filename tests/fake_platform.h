@@ -5,7 +5,6 @@
 // streams and the pending code as the run-time core's start leaves them.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -30,7 +29,6 @@ struct TFakePlatform final : TPlatform {
   std::deque<TLoad> Loads; // none left: the end of input
   std::string Taken[3];    // by the standard handles 0, 1 and 2
   std::uint32_t FileType[3] = {FileTypePipe, FileTypeDisk, FileTypeDisk};
-  std::uint32_t WriteMost = UINT32_MAX; // a write takes at most this many bytes
   int ReadCalls = 0;
   std::uint32_t LastError = 0;
   std::string Boxes; // each message box's caption and text
@@ -50,7 +48,7 @@ struct TFakePlatform final : TPlatform {
   }
   bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
                  std::uint32_t& Written) override {
-    Taken[Handle].append(static_cast<const char*>(Buffer), Written = std::min(Count, WriteMost));
+    Taken[Handle].append(static_cast<const char*>(Buffer), Written = Count);
     return true;
   }
   std::uint32_t GetLastError() override { return LastError; }

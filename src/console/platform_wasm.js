@@ -93,23 +93,24 @@ mergeInto(LibraryManager.library, {
     throw new RangeError('call stack overflow in linear memory');
   },
 
-  // __builtin_return_address: the code offset in the module of the call in the caller's caller.
-  // V8 and SpiderMonkey write a wasm frame's place as its offset in the module, which is
-  // WebAssembly's code address. Frames of JavaScript in between (the exception machinery's
-  // invoke wrappers) are skipped. emcc's own version needs -sUSE_OFFSET_CONVERTER, which parses
-  // the module at every start, and takes an invoke wrapper for the caller.
-  emscripten_return_address__deps: [],
+  // The code addresses of the module's frames in an error's stack, innermost first. V8 and
+  // SpiderMonkey write a wasm frame's place as its offset in the module, which is WebAssembly's
+  // code address; frames of JavaScript (the exception machinery's invoke wrappers) have none.
+  $KvizCodeOffsets: function (Stack) {
+    return Array.from(Stack.matchAll(/\bwasm-function\[\d+\]:0x([0-9a-f]+)/g),
+                      Found => parseInt(Found[1], 16));
+  },
+
+  // __builtin_return_address: the code offset of the call in the caller's caller. emcc's own
+  // version needs -sUSE_OFFSET_CONVERTER, which parses the module at every start, and takes an
+  // invoke wrapper for the caller.
+  emscripten_return_address__deps: ['$KvizCodeOffsets'],
   emscripten_return_address: function (Level) {
     var Limit = Error.stackTraceLimit;
     Error.stackTraceLimit = Infinity;
-    var Frames = new Error().stack.split('\n');
+    var Stack = new Error().stack;
     Error.stackTraceLimit = Limit;
-    var Seen = 0;
-    for (var Frame of Frames) {
-      var Found = /\bwasm-function\[\d+\]:0x([0-9a-f]+)/.exec(Frame);
-      if (Found && Seen++ > Level) return parseInt(Found[1], 16);
-    }
-    return 0;
+    return KvizCodeOffsets(Stack)[Level + 1] || 0;
   },
 
 #if ENVIRONMENT_MAY_BE_NODE
@@ -175,7 +176,7 @@ mergeInto(LibraryManager.library, {
   // Runs main with the host's arguments. A run that a trap or an overflowed call stack ends
   // (the instance can still be called) becomes a processor fault, whose handler ends the
   // process; a run that the program suspends goes on once the host's wait is over.
-  $KvizStart__deps: ['$KvizHost', '$KvizPrepare', '$Asyncify', '$KvizTrap'],
+  $KvizStart__deps: ['$KvizHost', '$KvizPrepare', '$Asyncify', '$KvizTrap', '$KvizCodeOffsets'],
   $KvizStart: function () {
     var Args = [KvizHost.Path].concat(KvizHost.Args || []);
     var Argv = stackAlloc(4 * (Args.length + 1));
@@ -191,9 +192,8 @@ mergeInto(LibraryManager.library, {
       Faulted = true;
       // The stack that the trap left, perhaps overflowed, is given up.
       stackRestore(Top);
-      var Offset = /\bwasm-function\[\d+\]:0x([0-9a-f]+)/.exec(Result.stack);
       Run(() => {
-        _KvizRaiseFault(Trap, Offset ? parseInt(Offset[1], 16) : 0);
+        _KvizRaiseFault(Trap, KvizCodeOffsets(Result.stack)[0] || 0);
         throw Result; // there is no handler yet
       });
     };
