@@ -3,7 +3,7 @@
 // through the imports of platform_wasm.js; a trap comes back from there as a processor fault.
 #include <emscripten.h>
 
-#include <iterator>
+#include <string_view>
 
 #include "platform.h"
 #include "platform_errno.h"
@@ -13,26 +13,48 @@ extern "C" {
 // Read and write may wait for the host, which then suspends the program (asyncify).
 std::int32_t KvizHostRead(std::int32_t Fd, void* Buffer, std::uint32_t Count);
 std::int32_t KvizHostWrite(std::int32_t Fd, const void* Buffer, std::uint32_t Count);
-std::int32_t KvizHostFileType(std::int32_t Fd); // as the platform's FileType values
-double KvizHostNow();                           // milliseconds, steadily increasing
+std::int32_t KvizHostFileType(std::int32_t Fd, char* Name, std::uint32_t Size); // the host's name
+double KvizHostNow(); // milliseconds, steadily increasing
 void KvizHostProgramPath(char* Buffer, std::uint32_t Size);
+void KvizHostTrapKind(char* Name, std::uint32_t Size);
 [[noreturn]] void KvizHostExit(std::uint32_t Code);
 }
 
 static std::uint32_t LastError = 0;
 static TFaultHandler FaultHandler = nullptr;
 
-// The ways a run of the program ends in JavaScript that stand for processor faults; the order is
-// platform_wasm.js's.
-static constexpr std::uint32_t TrapCodes[] = {StatusAccessViolation, StatusIntegerDivideByZero,
-                                              StatusIntegerOverflow, StatusStackOverflow,
-                                              StatusUnknownFault};
+// A host's name and the runtime's code for it; a name not listed stands for Otherwise.
+struct TNamedCode {
+  std::string_view Name;
+  std::uint32_t Code;
+};
+template <std::size_t Count>
+static std::uint32_t CodeNamed(const char* Name, const TNamedCode (&Codes)[Count],
+                               std::uint32_t Otherwise) {
+  for (const TNamedCode& Entry : Codes)
+    if (Entry.Name == Name) return Entry.Code;
+  return Otherwise;
+}
+
+// The file types by the names that hosts give them (platform_wasm.js).
+static constexpr TNamedCode FileTypes[] = {
+    {"file", FileTypeDisk}, {"char", FileTypeChar}, {"pipe", FileTypePipe}};
+
+// The ends of a run in JavaScript that stand for processor faults, by the names that
+// platform_wasm.js gives them; another trap is a fault of no known kind.
+static constexpr TNamedCode TrapKinds[] = {{"access", StatusAccessViolation},
+                                           {"divide", StatusIntegerDivideByZero},
+                                           {"overflow", StatusIntegerOverflow},
+                                           {"stack", StatusStackOverflow}};
 
 // Called by platform_wasm.js once a trap or an overflowed call stack has ended the run, with the
 // code offset of the trapping instruction. Returns only when there is no handler yet.
-extern "C" EMSCRIPTEN_KEEPALIVE void KvizRaiseFault(std::uint32_t Trap, std::uint32_t Offset) {
-  if (FaultHandler == nullptr || Trap >= std::size(TrapCodes)) return;
-  FaultHandler(TrapCodes[Trap], reinterpret_cast<const void*>(Offset));
+extern "C" EMSCRIPTEN_KEEPALIVE void KvizRaiseFault(std::uint32_t Offset) {
+  if (FaultHandler == nullptr) return;
+  char Kind[16];
+  KvizHostTrapKind(Kind, sizeof Kind);
+  FaultHandler(CodeNamed(Kind, TrapKinds, StatusUnknownFault),
+               reinterpret_cast<const void*>(Offset));
 }
 
 static bool Succeeded(std::int32_t Result) {
@@ -43,7 +65,8 @@ static bool Succeeded(std::int32_t Result) {
 
 THandle TPlatform::GetStdHandle(std::int32_t Which) {
   std::int32_t Fd = StdInputHandle - Which; // -10, -11, -12 give 0, 1, 2
-  if (Fd < 0 || Fd > 2 || KvizHostFileType(Fd) == -EBADF) {
+  char Name[16];
+  if (Fd < 0 || Fd > 2 || KvizHostFileType(Fd, Name, sizeof Name) == -EBADF) {
     LastError = ErrorCodeFromErrno(EBADF);
     return InvalidHandle;
   }
@@ -51,8 +74,10 @@ THandle TPlatform::GetStdHandle(std::int32_t Which) {
 }
 
 std::uint32_t TPlatform::GetFileType(THandle Handle) {
-  std::int32_t Type = KvizHostFileType(static_cast<std::int32_t>(Handle));
-  return Succeeded(Type) ? static_cast<std::uint32_t>(Type) : FileTypeUnknown;
+  char Name[16];
+  if (!Succeeded(KvizHostFileType(static_cast<std::int32_t>(Handle), Name, sizeof Name)))
+    return FileTypeUnknown;
+  return CodeNamed(Name, FileTypes, FileTypeUnknown);
 }
 
 bool TPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) {

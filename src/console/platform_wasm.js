@@ -1,8 +1,10 @@
 // The JavaScript half of the WebAssembly platform (an emscripten library): the imports that
 // platform_wasm.cpp declares, over the console host that the module's caller hands in, and the
-// run of the program, which turns a trap into a processor fault.
+// run of the program, which turns a trap into a processor fault. It takes from emscripten only
+// its library's __deps and the runtime methods that cmake/Wasm.cmake exports, but for the two
+// hooks at the end, whose place says why.
 //
-// The host, Module.KvizHost (under node, the process's own descriptors when none is given):
+// The host, Module.KvizHost (platform_wasm_node.js makes the one of a program run by node):
 //   Path               the program's file, whose name the reports show
 //   Args, Env          the command line after the program's name, and the environment; optional
 //   FileType(Fd)       'char' (a terminal or another character device), 'file', 'pipe' or
@@ -30,17 +32,16 @@ mergeInto(LibraryManager.library, {
   // program is suspended (asyncify) until the host's Promise settles.
   $KvizTransfer__deps: ['$Asyncify', '$KvizFailure', '$KvizHost'],
   $KvizTransfer: function (Operation, Fd, Buffer, Count) {
-    // Resumed after the wait, the program makes the same call again, for the count.
-    if (Asyncify.state !== Asyncify.State.Normal) return Asyncify.handleSleep(() => {});
-    var Result;
-    try {
-      Result = KvizHost[Operation](Fd, HEAPU8.subarray(Buffer, Buffer + Count));
-    } catch (Failure) {
-      return KvizFailure(Failure);
-    }
-    if (typeof Result == 'number') return Result;
-    return Asyncify.handleSleep(WakeUp =>
-      Result.then(WakeUp, Failure => WakeUp(KvizFailure(Failure))));
+    return Asyncify.handleSleep(WakeUp => {
+      var Result;
+      try {
+        Result = KvizHost[Operation](Fd, HEAPU8.subarray(Buffer, Buffer + Count));
+      } catch (Failure) {
+        return WakeUp(KvizFailure(Failure));
+      }
+      if (typeof Result == 'number') return WakeUp(Result);
+      Result.then(WakeUp, Failure => WakeUp(KvizFailure(Failure)));
+    });
   },
 
   KvizHostRead__deps: ['$KvizTransfer'],
@@ -53,12 +54,12 @@ mergeInto(LibraryManager.library, {
     return KvizTransfer('Write', Fd, Buffer, Count);
   },
 
+  // The host's name of the file type, into Name (Size bytes).
   KvizHostFileType__deps: ['$KvizFailure', '$KvizHost'],
-  KvizHostFileType: function (Fd) {
+  KvizHostFileType: function (Fd, Name, Size) {
     try {
-      // platform.h's FileType values.
-      var Type = ['unknown', 'file', 'char', 'pipe'].indexOf(KvizHost.FileType(Fd));
-      return Type < 0 ? 0 : Type;
+      stringToUTF8(KvizHost.FileType(Fd), Name, Size);
+      return 0;
     } catch (Failure) {
       return KvizFailure(Failure);
     }
@@ -74,23 +75,24 @@ mergeInto(LibraryManager.library, {
     stringToUTF8(KvizHost.Path, Buffer, Size);
   },
 
-  // The host's Exit returns in a page; what is left of the run is then thrown away, C++
-  // handlers and destructors included, as a process's exit does. The program that ends here is
-  // the one that KvizStart runs.
-  KvizHostExit__deps: ['$KvizHost', '$KvizStart'],
+  // What the program's end throws once the host knows its exit code. The host's Exit returns in
+  // a page; what is left of the run is then thrown away, C++ handlers and destructors included
+  // (emscripten's exception handling catches only C++ exceptions), as a process's exit does.
+  $KvizExit: function (Code) {
+    this.Code = Code;
+  },
+  KvizHostExit__deps: ['$KvizHost', '$KvizExit'],
   KvizHostExit: function (Code) {
-    ABORT = true;
     KvizHost.Exit(Code);
-    throw new ExitStatus(Code);
+    throw new KvizExit(Code);
   },
 
-  // The call stack's frames in linear memory overflowing: each function that takes room there
-  // checks it first (-sSTACK_OVERFLOW_CHECK=2), so that the frames never run over the globals
-  // below them. It ends as the engine's own call stack overflowing does (KvizTrap), rather than
-  // with emcc's abort, which writes to standard error.
-  __handle_stack_overflow__deps: [],
-  __handle_stack_overflow: function () {
-    throw new RangeError('call stack overflow in linear memory');
+  // The kind of the trap that ended the run, by the name that platform_wasm.cpp looks up, into
+  // Name; null before a trap.
+  $KvizTrapKind: null,
+  KvizHostTrapKind__deps: ['$KvizTrapKind'],
+  KvizHostTrapKind: function (Name, Size) {
+    stringToUTF8(KvizTrapKind, Name, Size);
   },
 
   // The code addresses of the module's frames in an error's stack, innermost first. V8 and
@@ -101,9 +103,90 @@ mergeInto(LibraryManager.library, {
                       Found => parseInt(Found[1], 16));
   },
 
-  // __builtin_return_address: the code offset of the call in the caller's caller. emcc's own
-  // version needs -sUSE_OFFSET_CONVERTER, which parses the module at every start, and takes an
-  // invoke wrapper for the caller.
+  // Before the program's start-up, which reads the environment for getenv: the host's
+  // variables, over emscripten's defaults (USER, HOME and the like) for names it lacks.
+  $KvizPrepare__deps: ['$KvizHost', '$ENV'],
+  $KvizPrepare: function () {
+    KvizHost = Module['KvizHost'];
+    Object.assign(ENV, KvizHost.Env);
+  },
+  $KvizPrepare__postset: 'addOnPreRun(KvizPrepare);',
+
+  // Runs main with the host's arguments. A run that a trap or an overflowed call stack ends
+  // (the instance can still be called) becomes a processor fault, whose handler ends the
+  // process; a run that the program suspends goes on once the host's wait is over. Pulled into
+  // the link by cmake/Wasm.cmake.
+  KvizStart__deps: ['$KvizHost', '$KvizPrepare', '$KvizExit', '$KvizTrap', '$KvizTrapKind',
+                     '$KvizCodeOffsets', 'malloc', 'KvizHostExit'],
+  KvizStart: function () {
+    var Args = [KvizHost.Path].concat(KvizHost.Args || []);
+    var Argv = _malloc(4 * (Args.length + 1));
+    Args.forEach((Arg, I) => {
+      var Size = lengthBytesUTF8(Arg) + 1;
+      HEAPU32[(Argv >> 2) + I] = _malloc(Size);
+      stringToUTF8(Arg, HEAPU32[(Argv >> 2) + I], Size);
+    });
+    HEAPU32[(Argv >> 2) + Args.length] = 0;
+    var Top = stackSave();
+
+    // A call of the program's that may suspend it: Returned takes its result, and Ended its end
+    // by a throw, whenever either comes.
+    var Run = (Name, Numbers, Returned) => {
+      try {
+        Module['ccall'](Name, 'number', Numbers.map(() => 'number'), Numbers, { async: true })
+          .then(Returned).catch(Ended);
+      } catch (Result) {
+        Ended(Result);
+      }
+    };
+    var Ended = Result => {
+      if (Result instanceof KvizExit) return;
+      var Kind = KvizTrap(Result);
+      if (!Kind || KvizTrapKind) throw Result; // a trap in the fault's handler is not reported
+      KvizTrapKind = Kind;
+      // The stack that the trap left, perhaps overflowed, is given up. The handler ends the
+      // process; where there is none yet, the trap goes on as it came.
+      stackRestore(Top);
+      Run('KvizRaiseFault', [KvizCodeOffsets(Result.stack)[0] || 0], () => {
+        throw Result;
+      });
+    };
+    Run('main', [Args.length, Argv], _KvizHostExit);
+  },
+  KvizStart__postset: 'addOnPostRun(_KvizStart);',
+
+  // The kind of processor fault that a run's end stands for, by a name that platform_wasm.cpp
+  // looks up; none for an end that is not a trap. The engines name a trap only in its message.
+  $KvizTrap: function (Result) {
+    if (Result instanceof WebAssembly.RuntimeError) {
+      var Message = Result.message;
+      if (/out of bounds/.test(Message)) return 'access'; // of memory, or of the function table
+      if (/by zero/.test(Message)) return 'divide'; // a division or a remainder
+      if (/divide result unrepresentable|integer overflow/.test(Message)) return 'overflow';
+      return 'other';
+    }
+    // V8's, then SpiderMonkey's.
+    if (Result instanceof RangeError && /call stack/.test(Result.message)) return 'stack';
+    if (Result && Result.name == 'InternalError' && /recursion/.test(Result.message))
+      return 'stack';
+    return '';
+  },
+
+  // Two of emscripten's own imports, replaced: neither has a documented way to get what the
+  // runtime needs. Both are imports of the module that emscripten's compiler and library name
+  // alike in 3.1.6 and 3.1.69 (Debian 12's and 13's), where they were checked.
+  //
+  // The call stack's frames in linear memory overflowing: each function that takes room there
+  // checks it first (-sSTACK_OVERFLOW_CHECK=2), so that the frames never run over the globals
+  // below them. It ends as the engine's own call stack overflowing does (KvizTrap), rather than
+  // with emscripten's abort, which writes to standard error.
+  __handle_stack_overflow__deps: [],
+  __handle_stack_overflow: function () {
+    throw new RangeError('call stack overflow in linear memory');
+  },
+  // __builtin_return_address: the code offset of the call in the caller's caller. emscripten's
+  // own version needs -sUSE_OFFSET_CONVERTER, which parses the module at every start, and takes
+  // an invoke wrapper for the caller.
   emscripten_return_address__deps: ['$KvizCodeOffsets'],
   emscripten_return_address: function (Level) {
     var Limit = Error.stackTraceLimit;
@@ -111,120 +194,5 @@ mergeInto(LibraryManager.library, {
     var Stack = new Error().stack;
     Error.stackTraceLimit = Limit;
     return KvizCodeOffsets(Stack)[Level + 1] || 0;
-  },
-
-#if ENVIRONMENT_MAY_BE_NODE
-  // The process's own descriptors, through node's file calls. process.stdin and the like are
-  // left alone: they change the descriptors' blocking mode, which other processes share.
-  $KvizNodeHost__deps: ['$KvizNodeTransfer'],
-  $KvizNodeHost: function () {
-    var Fs = require('fs');
-    return {
-      Path: process.argv[1],
-      Args: process.argv.slice(2),
-      Env: process.env,
-      FileType: Fd => {
-        var Status = Fs.fstatSync(Fd);
-        if (Status.isCharacterDevice()) return 'char';
-        if (Status.isFile() || Status.isBlockDevice()) return 'file';
-        if (Status.isFIFO() || Status.isSocket()) return 'pipe';
-        return 'unknown';
-      },
-      Read: (Fd, Bytes) => KvizNodeTransfer(Fs.readSync, Fd, Bytes),
-      Write: (Fd, Bytes) => KvizNodeTransfer(Fs.writeSync, Fd, Bytes),
-      Now: () => performance.now(),
-      // node ignores SIGPIPE and SIGXFSZ: such a write fails with a code instead.
-      Exit: Code => process.exit(Code),
-    };
-  },
-
-  // Call (fs.readSync or fs.writeSync) on the whole of Bytes. An interrupted call is made again:
-  // libuv does so for writes, not for reads. On a descriptor that does not block the call fails
-  // with EAGAIN, and node has no call that waits until a descriptor is ready: it is tried again
-  // on a timer, waiting longer each time, up to a delay that a player does not notice.
-  $KvizNodeTransfer: function (Call, Fd, Bytes, Delay) {
-    for (;;) {
-      try {
-        return Call(Fd, Bytes, 0, Bytes.length, null);
-      } catch (Failure) {
-        if (Failure.code == 'EAGAIN') break;
-        if (Failure.code != 'EINTR') throw Failure;
-      }
-    }
-    Delay = Math.min(2 * (Delay || 0.5), 16);
-    return new Promise(Resolve => setTimeout(Resolve, Delay))
-      .then(() => KvizNodeTransfer(Call, Fd, Bytes, Delay));
-  },
-#endif
-
-  // Before the program's start-up, which reads the environment for getenv: the process's
-  // variables, over emscripten's defaults (USER, HOME and the like) for names it lacks.
-  $KvizPrepare__deps: ['$KvizHost', '$ENV',
-#if ENVIRONMENT_MAY_BE_NODE
-    '$KvizNodeHost',
-#endif
-  ],
-  $KvizPrepare: function () {
-    KvizHost = Module['KvizHost'];
-#if ENVIRONMENT_MAY_BE_NODE
-    if (!KvizHost && ENVIRONMENT_IS_NODE) KvizHost = KvizNodeHost();
-#endif
-    Object.assign(ENV, KvizHost.Env);
-  },
-  $KvizPrepare__postset: 'addOnPreRun(KvizPrepare);',
-
-  // Runs main with the host's arguments. A run that a trap or an overflowed call stack ends
-  // (the instance can still be called) becomes a processor fault, whose handler ends the
-  // process; a run that the program suspends goes on once the host's wait is over.
-  $KvizStart__deps: ['$KvizHost', '$KvizPrepare', '$Asyncify', '$KvizTrap', '$KvizCodeOffsets'],
-  $KvizStart: function () {
-    var Args = [KvizHost.Path].concat(KvizHost.Args || []);
-    var Argv = stackAlloc(4 * (Args.length + 1));
-    Args.forEach((Arg, I) => HEAP32[(Argv >> 2) + I] = allocateUTF8OnStack(Arg));
-    HEAP32[(Argv >> 2) + Args.length] = 0;
-    var Top = stackSave();
-    var Faulted = false;
-
-    var Ended = Result => {
-      if (Result instanceof ExitStatus) return;
-      var Trap = KvizTrap(Result);
-      if (Trap < 0 || Faulted) throw Result;
-      Faulted = true;
-      // The stack that the trap left, perhaps overflowed, is given up.
-      stackRestore(Top);
-      Run(() => {
-        _KvizRaiseFault(Trap, KvizCodeOffsets(Result.stack)[0] || 0);
-        throw Result; // there is no handler yet
-      });
-    };
-    var Run = Call => {
-      try {
-        var Code = Call();
-        if (Asyncify.currData)
-          Asyncify.whenDone().then(Code => _KvizHostExit(Code)).catch(Ended);
-        else
-          _KvizHostExit(Code);
-      } catch (Result) {
-        Ended(Result);
-      }
-    };
-    Run(() => _main(Args.length, Argv));
-  },
-  $KvizStart__postset: 'addOnPostRun(KvizStart);',
-
-  // The processor fault that a run's end stands for, as an index in platform_wasm.cpp's
-  // TrapCodes; -1 for an end that is none. The engines name a trap only in its message.
-  $KvizTrap: function (Result) {
-    if (Result instanceof WebAssembly.RuntimeError) {
-      var Message = Result.message;
-      if (/out of bounds/.test(Message)) return 0; // of memory, or of the function table
-      if (/by zero/.test(Message)) return 1; // a division or a remainder
-      if (/divide result unrepresentable|integer overflow/.test(Message)) return 2;
-      return 4;
-    }
-    // V8's, then SpiderMonkey's.
-    if (Result instanceof RangeError && /call stack/.test(Result.message)) return 3;
-    if (Result && Result.name == 'InternalError' && /recursion/.test(Result.message)) return 3;
-    return -1;
   },
 });
