@@ -50,11 +50,6 @@ endif()
 ]=])
 set(CPACK_PROJECT_CONFIG_FILE ${KVIZ_GENERATED}/cpack-options.cmake)
 
-# The WebAssembly build's package is the page's, which is left out without npm.
-if(EMSCRIPTEN AND NOT TARGET kviz_page)
-  return()
-endif()
-
 if(WIN32)
   # A 32-bit program runs on every Windows, a 64-bit one on 64-bit Windows only.
   set(KVIZ_WINDOWS_BITS 32)

@@ -1,43 +1,16 @@
-# The page (web/): index.html and its console over xterm.js, with the game's module, assembled
-# in web/ of the build folder with what it takes from npm, as its zip (kviz-<version>-web.zip,
-# made by cpack -G ZIP through cmake/Packaging.cmake) holds it. Included from cmake/Wasm.cmake.
-
-find_program(KVIZ_NPM npm)
-mark_as_advanced(KVIZ_NPM)
-if(NOT KVIZ_NPM)
-  message(STATUS "Left out: the page (npm, which installs its terminal, xterm.js, not found: "
-                 "the Debian package npm brings it, as do nodejs builds that bundle it)")
-  return()
-endif()
+# The page (web/): index.html and its console, with the game's module, assembled in web/ of the
+# build folder as its zip (kviz-<version>-web.zip, made by cpack -G ZIP through
+# cmake/Packaging.cmake) holds it. Included from cmake/Wasm.cmake.
 
 set(KvizWeb ${PROJECT_SOURCE_DIR}/web)
 set(KvizWebBuilt ${PROJECT_BINARY_DIR}/web)
-set(KvizNpm ${PROJECT_BINARY_DIR}/npm)
 
-# npm ci installs exactly what web/package-lock.json pins, in the build folder, not in the
-# sources. It keeps the files' dates from the packages (all in 1985), hence the stamp.
-add_custom_command(OUTPUT ${KvizNpm}/installed
-  COMMAND ${CMAKE_COMMAND} -E copy ${KvizWeb}/package.json ${KvizWeb}/package-lock.json ${KvizNpm}
-  COMMAND ${KVIZ_NPM} ci --ignore-scripts --no-audit --no-fund --loglevel=error
-  COMMAND ${CMAKE_COMMAND} -E touch ${KvizNpm}/installed
-  WORKING_DIRECTORY ${KvizNpm}
-  DEPENDS ${KvizWeb}/package.json ${KvizWeb}/package-lock.json
-  COMMENT "Installing xterm.js for the page with npm ci")
-file(MAKE_DIRECTORY ${KvizNpm})
-
-set(KvizXterm ${KvizNpm}/node_modules/@xterm)
-set(KvizWebFiles index.html console.js kviz.js xterm.js xterm.css addon-fit.js
-                  LICENSE-xterm.txt LICENSE-xterm-addon-fit.txt)
+set(KvizWebFiles index.html console.js kviz.js)
 list(TRANSFORM KvizWebFiles PREPEND ${KvizWebBuilt}/)
 add_custom_command(OUTPUT ${KvizWebFiles}
-  COMMAND ${CMAKE_COMMAND} -E copy ${KvizWeb}/index.html ${KvizWeb}/console.js
-          ${KvizXterm}/xterm/lib/xterm.js ${KvizXterm}/xterm/css/xterm.css
-          ${KvizXterm}/addon-fit/lib/addon-fit.js ${KvizWebBuilt}
+  COMMAND ${CMAKE_COMMAND} -E copy ${KvizWeb}/index.html ${KvizWeb}/console.js ${KvizWebBuilt}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kviz_web> ${KvizWebBuilt}/kviz.js
-  COMMAND ${CMAKE_COMMAND} -E copy ${KvizXterm}/xterm/LICENSE ${KvizWebBuilt}/LICENSE-xterm.txt
-  COMMAND ${CMAKE_COMMAND} -E copy ${KvizXterm}/addon-fit/LICENSE
-          ${KvizWebBuilt}/LICENSE-xterm-addon-fit.txt
-  DEPENDS ${KvizWeb}/index.html ${KvizWeb}/console.js kviz_web ${KvizNpm}/installed
+  DEPENDS ${KvizWeb}/index.html ${KvizWeb}/console.js kviz_web
   COMMENT "Assembling the page in web/")
 add_custom_target(kviz_page ALL DEPENDS ${KvizWebFiles})
 
@@ -59,10 +32,7 @@ and the game waits for Enter before the next question. The first wrong answer
 shows the right one and the count of wrong answers; press Enter to see the count
 of correct answers, and Enter once more to end the game. Enter then starts a new
 one; Ctrl+C ends a game at once.
-
-The terminal is xterm.js, under the MIT licence: see LICENSE-xterm.txt and
-LICENSE-xterm-addon-fit.txt.
 ]=])
 
-install(DIRECTORY ${KvizWebBuilt}/ DESTINATION .)
+install(FILES ${KvizWebFiles} ${KvizWebBuilt}/README.txt DESTINATION .)
 set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-web)

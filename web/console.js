@@ -1,62 +1,89 @@
-// The page's console: a terminal (xterm.js) that edits a line as a Windows console does, and
-// the console host of each game, a fresh instance of the game's module (Kviz, from kviz.js);
-// src/console/platform_wasm.js lists what a host gives.
+// The page's console: the game's output in a log, and an input line that the browser's own text
+// field edits (keys, input methods, touch keyboards, voice, paste), as a Windows console edits
+// its line; each game is a fresh instance of the game's module (Kviz, from kviz.js) over the
+// console host below, whose operations src/console/platform_wasm.js lists.
 'use strict';
 
-var Term = new Terminal({ fontSize: 15, screenReaderMode: true, cursorBlink: true });
-var Fit = new FitAddon.FitAddon();
-Term.loadAddon(Fit);
-Term.open(document.getElementById('Terminal'));
-// A touch keyboard must hand over the answer as typed: it must match to the letter.
-var Typing = { autocapitalize: 'off', autocorrect: 'off', autocomplete: 'off',
-               spellcheck: 'false' };
-Object.entries(Typing).forEach(([Name, Value]) => Term.textarea.setAttribute(Name, Value));
-Fit.fit();
-addEventListener('resize', () => Fit.fit());
-Term.focus();
+var Output = document.getElementById('Output'); // the game's statements and the echoed lines
+var Line = document.getElementById('Line');
+var EndOfInput = '\u241a'; // what Ctrl+Z types: byte 26 for the game, shown as a symbol
 
-// The terminal's screen, in order. Backspace must see the screen as the text before it left
-// it (how wide the character is that it takes back), so every step waits for the step before
-// to be on the terminal.
-var Screen = Promise.resolve();
+var Input = new Uint8Array(0); // the ended lines that the game has not read yet
+var Game = null;               // the running game's host
+var Waiting = null;            // the game's read that waits for a line
+
+// Each piece a text of its own, so that a screen reader hears it once, as it comes. The line
+// stays in view, as the console grows and as the window changes (a phone turned, its keyboard
+// shown).
 function Show(Text) {
-  if (Text.length) Screen = Screen.then(() => new Promise(Shown => Term.write(Text, Shown)));
+  Output.append(Text);
+  Line.scrollIntoView({ block: 'nearest' });
 }
-// Backspace over a line that the terminal wrapped goes back to the end of the row above.
-Show('\x1b[?45h');
+addEventListener('resize', () => Line.scrollIntoView({ block: 'nearest' }));
 
-var Line = '';                  // the line being edited
-var Input = new Uint8Array(0);  // the ended lines that the game has not read yet
-var Game = null;                // the running game's host
-var Waiting = null;             // the game's read that waits for a line
-var Characters = new Intl.Segmenter(undefined, { granularity: 'grapheme' });
+// The field as wide as its text, so that the line follows the output as a console's does.
+function Fit() {
+  Line.style.width = Line.value.length + 1 + 'ch';
+}
+Line.addEventListener('input', Fit);
 
-Term.onData(Data => {
-  // A key's escape sequence (arrows, function keys): a console line has no use for them.
-  if (Data.startsWith('\x1b')) return;
-  var Echo = '';
-  for (var Char of Data) {
-    if (Char == '\r' || Char == '\x7f' || Char == '\b' || Char == '\x03') {
-      Show(Echo);
-      Echo = '';
-      if (Char == '\r') EndLine();
-      else if (Char == '\x03') Interrupt();
-      else TakeBack();
-    } else if (Char == '\x1a' || !/\p{Cc}/u.test(Char)) {
-      // Ctrl+Z shows as ^Z and reaches the game as byte 26.
-      Line += Char;
-      Echo += Char == '\x1a' ? '^Z' : Char;
-    }
-  }
-  Show(Echo);
+// Text at the caret, in place of what is selected.
+function Type(Text) {
+  Line.setRangeText(Text, Line.selectionStart, Line.selectionEnd, 'end');
+  Fit();
+}
+
+// The line ends, as Enter ends it, and the next one starts with Next.
+function Submit(Next = '') {
+  var Text = Line.value;
+  Line.value = Next;
+  Fit();
+  EndLine(Text);
+}
+// Enter, on a keyboard of any kind, and outside an input method's composition.
+document.getElementById('Prompt').addEventListener('submit', Submitted => {
+  Submitted.preventDefault();
+  Submit();
 });
 
-// Enter: the line with CR LF for the game; when no game runs, it starts a new one.
-function EndLine() {
-  var Bytes = new TextEncoder().encode(Line + '\r\n');
-  Line = '';
-  Show('\r\n');
+Line.addEventListener('keydown', Key => {
+  var Ctrl = Key.ctrlKey && !Key.altKey && !Key.metaKey;
+  if (Key.isComposing) return;
+  if (Key.key == 'Escape') {
+    Line.value = '';
+    Fit();
+  } else if (Ctrl && /^z$/i.test(Key.key)) {
+    Type(EndOfInput);
+  } else if (Ctrl && /^c$/i.test(Key.key) && Line.selectionStart == Line.selectionEnd) {
+    Interrupt(); // with text selected, Ctrl+C copies it
+  } else {
+    return;
+  }
+  Key.preventDefault();
+});
+
+// A pasted text goes in at the caret, and each line break in it ends a line as Enter does (the
+// field itself would drop them).
+Line.addEventListener('paste', Pasted => {
+  Pasted.preventDefault();
+  var Lines = Pasted.clipboardData.getData('text').split(/\r\n|\r|\n/);
+  Type(Lines[0]);
+  Lines.slice(1).forEach(Next => Submit(Next));
+});
+
+// Typing goes to the line whatever was clicked or tapped, unless text was selected there to be
+// copied; a key typed elsewhere brings it back too.
+addEventListener('click', () => String(getSelection()) || Line.focus({ preventScroll: true }));
+addEventListener('keydown', Key => {
+  if (document.activeElement != Line && !Key.ctrlKey && !Key.metaKey && !Key.altKey)
+    Line.focus({ preventScroll: true });
+}, true);
+
+// A line ended: its text with CR LF for the game; when no game runs, Enter starts a new one.
+function EndLine(Text) {
+  Show(Text + '\n');
   if (!Game) return Start();
+  var Bytes = new TextEncoder().encode(Text.replaceAll(EndOfInput, '\x1a') + '\r\n');
   var All = new Uint8Array(Input.length + Bytes.length);
   All.set(Input);
   All.set(Bytes, Input.length);
@@ -64,27 +91,11 @@ function EndLine() {
   if (Waiting) Waiting();
 }
 
-// The line's last character off the line and off the screen: one cell wide, or two for ^Z and
-// for the wide characters, whose second cell the terminal keeps empty.
-function TakeBack() {
-  var Last = [...Characters.segment(Line)].pop();
-  if (!Last) return;
-  Line = Line.slice(0, Last.index);
-  Screen = Screen.then(() => {
-    // The cell before the cursor; at the start of a row, the last cell of the row above.
-    var Buffer = Term.buffer.active, X = Buffer.cursorX, Y = Buffer.baseY + Buffer.cursorY;
-    if (X == 0) [X, Y] = [Term.cols, Y - 1];
-    var Wide = Last.segment == '\x1a' || Buffer.getLine(Y)?.getCell(X - 1)?.getWidth() === 0;
-    var Cells = Wide ? 2 : 1;
-    var Erase = '\b'.repeat(Cells) + ' '.repeat(Cells) + '\b'.repeat(Cells);
-    return new Promise(Shown => Term.write(Erase, Shown));
-  });
-}
-
 // Ctrl+C ends the game at once, as it ends a console program.
 function Interrupt() {
-  Line = '';
-  Show('^C\r\n');
+  Show(Line.value + '^C\n');
+  Line.value = '';
+  Fit();
   if (Game) Ended();
 }
 
@@ -92,13 +103,14 @@ function Interrupt() {
 function Ended() {
   Game = Waiting = null;
   Input = new Uint8Array(0);
-  Show('Kraj igre. Pritisni "Enter" za novu igru.\r\n');
+  Show('Kraj igre. Pritisni "Enter" za novu igru.\n');
 }
 
-// A new game on a clear screen. A game that has ended (Ctrl+C) and calls its host again is
+// A new game on a clear console. A game that has ended (Ctrl+C) and calls its host again is
 // left waiting for ever, and so is thrown away.
 function Start() {
-  Show('\x1b[H\x1b[2J\x1b[3J');
+  Output.textContent = '';
+  var Text = new TextDecoder();
   var Host = Game = {
     Path: 'kviz.js',
     FileType: Fd => {
@@ -110,15 +122,16 @@ function Start() {
       if (Input.length) return Take(Bytes);
       return new Promise(Given => Waiting = () => Given(Take(Bytes)));
     },
+    // The game's line breaks are CR LF; the page's are LF.
     Write: (Fd, Bytes) => {
       if (Game !== Host) return new Promise(() => {});
-      Show(Bytes.slice());
+      Show(Text.decode(Bytes, { stream: true }).replaceAll('\r', ''));
       return Bytes.length;
     },
     Now: () => performance.now(),
     Exit: Code => Game === Host && Ended(),
   };
-  Kviz({ KvizHost: Host }).catch(Failure => Show(String(Failure) + '\r\n'));
+  Kviz({ KvizHost: Host }).catch(Failure => Show(String(Failure) + '\n'));
 }
 
 // As much of the ended lines as the game's read takes; the rest stays for its next read, as a
@@ -132,3 +145,4 @@ function Take(Bytes) {
 }
 
 Start();
+Line.focus();

@@ -20,12 +20,13 @@ import pytest
 
 # The flavours, as sets that a test or a row names: the Linux programs natively (PLAIN, or
 # built with the sanitizers), under valgrind's memcheck or, from a cross build, under qemu-user;
-# the Windows programs under wine; the WebAssembly programs under node, and their page in a
-# browser, which takes its own test only.
+# the Windows programs under wine; the WebAssembly programs under node, and their page in each
+# browser engine, which takes its own test only.
 PLAIN, SANITIZED = frozenset({"linux"}), frozenset({"sanitized"})
 LINUX, VALGRIND = PLAIN | SANITIZED, frozenset({"valgrind"})
 QEMU = frozenset({"aarch64", "i686", "s390x"})
-WINE, NODE, PAGE = frozenset({"wine32", "wine64"}), frozenset({"node"}), frozenset({"page"})
+WINE, NODE = frozenset({"wine32", "wine64"}), frozenset({"node"})
+PAGE = frozenset({"chromium", "firefox", "webkit"})
 EVERY = LINUX | VALGRIND | QEMU | WINE | NODE
 
 FLAVOUR = os.environ.get("KVIZ_FLAVOUR", "linux")
@@ -39,8 +40,8 @@ PREFIX = ["valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
 
 
 def program(name):
-    return os.path.join(BIN, name + {"wine32": ".exe", "wine64": ".exe", "node": ".js",
-                                     "page": ".js"}.get(FLAVOUR, ""))
+    return os.path.join(BIN, name + (".exe" if FLAVOUR in WINE else
+                                     ".js" if FLAVOUR in NODE | PAGE else ""))
 
 
 # Marks a test for the flavours that take it; the others leave it out.
