@@ -29,11 +29,22 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# Read by cpack when it starts: the dates in the archives and the stripped programs are the
-# commit's, and Depends cannot be left out for want of the tools that compute it. A Debian
-# package takes the game linked dynamically, so that a security update of the C library
-# reaches it.
+# What a package is made of must be built first: cpack builds nothing (above). The page's files
+# where cmake/Web.cmake names them, else the game.
+if(NOT KVIZ_PACKAGED)
+  set(KVIZ_PACKAGED ${PROJECT_BINARY_DIR}/kviz${CMAKE_EXECUTABLE_SUFFIX})
+endif()
+
+# Read by cpack when it starts: no package without what it is made of; the dates in the archives
+# and the stripped programs are the commit's, and Depends cannot be left out for want of the
+# tools that compute it. A Debian package takes the game linked dynamically, so that a security
+# update of the C library reaches it.
 file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/cpack-options.cmake @ONLY CONTENT [=[
+foreach(Built IN ITEMS @KVIZ_PACKAGED@)
+  if(NOT EXISTS "${Built}")
+    message(FATAL_ERROR "${Built} is not built: build @PROJECT_BINARY_DIR@ first")
+  endif()
+endforeach()
 set(ENV{SOURCE_DATE_EPOCH} "@KVIZ_SOURCE_DATE_EPOCH@")
 if(CPACK_GENERATOR STREQUAL "DEB" AND NOT "@KVIZ_LINK@" STREQUAL "dynamic")
   message(FATAL_ERROR "A Debian package takes the game linked dynamically: configure a build "

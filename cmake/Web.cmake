@@ -34,5 +34,6 @@ of correct answers, and Enter once more to end the game. Enter then starts a new
 one; Ctrl+C ends a game at once.
 ]=])
 
+set(KVIZ_PACKAGED ${KvizWebFiles})
 install(FILES ${KvizWebFiles} ${KvizWebBuilt}/README.txt DESTINATION .)
 set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-web)
