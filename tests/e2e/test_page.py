@@ -6,6 +6,7 @@
 # build folder. The keys go to whatever has the focus, which must be the line.
 import base64
 import glob
+import inspect
 import json
 import os
 import re
@@ -97,27 +98,27 @@ class Bidi:  # Firefox, which speaks WebDriver BiDi itself
 # The engine, started fresh at desktop size, with the zip's page open.
 @pytest.fixture
 def page(tmp_path):
-    needs = {"chromium": "chromedriver", "webkit": "WebKitWebDriver"}.get(FLAVOUR)
-    if needs:
+    driver = shutil.which({"chromium": "chromedriver", "webkit": "WebKitWebDriver"}.get(
+        FLAVOUR, "firefox-esr"))
+    if FLAVOUR != "firefox":
         webdriver = pytest.importorskip("selenium.webdriver",
                                         reason="no python3-selenium, which drives " + FLAVOUR)
-    if not shutil.which(needs or "firefox-esr"):
-        pytest.skip("no %s (Debian package %s)" % (needs or "firefox-esr", {
-            "chromium": "chromium-driver", "webkit": "webkit2gtk-driver"}.get(FLAVOUR, needs)))
+    if not driver:
+        pytest.skip("no driver of %s: .ci/install-deps web installs it" % FLAVOUR)
     subprocess.run(["cpack", "-G", "ZIP", "-B", tmp_path], cwd=BIN, check=True)
     shutil.unpack_archive(next(tmp_path.glob("*.zip")), tmp_path)
     url = next(tmp_path.glob("*/index.html")).as_uri()
     if FLAVOUR == "chromium":
+        from selenium.webdriver.chrome.service import Service
         options = webdriver.ChromeOptions()
         for argument in CHROMIUM:  # without the network services, which wait on no network
             options.add_argument("--" + argument)
-        engine = Selenium(webdriver.Chrome(options=options))
+        engine = Selenium(webdriver.Chrome(options=options, service=Service(driver)))
         stop = engine.driver.quit
-        engine.driver.set_window_size(1280, 800)
-        engine.driver.get(url)
     elif FLAVOUR == "webkit":  # on a screen of its own
+        from selenium.webdriver.webkitgtk.service import Service
         if not shutil.which("Xvfb"):
-            pytest.skip("no Xvfb, the screen of WebKit's browser (Debian package xvfb)")
+            pytest.skip("no Xvfb, the screen of WebKit's browser: .ci/install-deps web installs it")
         screen_fd, screen_pipe = os.pipe()
         screen = subprocess.Popen(["Xvfb", "-displayfd", str(screen_pipe), "-nolisten", "tcp"],
                                   pass_fds=[screen_pipe], stderr=subprocess.DEVNULL)
@@ -125,14 +126,19 @@ def page(tmp_path):
         options = webdriver.WebKitGTKOptions()
         options.binary_location = glob.glob("/usr/lib/*/webkit2gtk-4.*/MiniBrowser")[0]
         options.add_argument("--automation")
-        engine = Selenium(webdriver.WebKitGTK(options=options))
+        # Debian 12's selenium takes the driver's path, Debian 13's a service.
+        given = {"service": Service(driver)} if "service" in inspect.signature(
+            webdriver.WebKitGTK).parameters else {"executable_path": driver}
+        engine = Selenium(webdriver.WebKitGTK(options=options, **given))
         stop = lambda: (engine.driver.quit(), screen.kill())
+    if FLAVOUR != "firefox":
         engine.driver.set_window_size(1280, 800)
         engine.driver.get(url)
     else:
-        log = open(tmp_path / "firefox.log", "w+")
-        firefox = subprocess.Popen(["firefox-esr", "--headless", "--no-remote", "--profile",
-                                    tmp_path, "--remote-debugging-port=0"], stderr=log)
+        (tmp_path / "profile").mkdir()
+        firefox = subprocess.Popen([driver, "--headless", "--no-remote", "--profile",
+                                    tmp_path / "profile", "--remote-debugging-port=0"],
+                                   stderr=open(tmp_path / "firefox.log", "w"))
         while not (listening := re.search(r"ws://\S+", (tmp_path / "firefox.log").read_text())):
             time.sleep(0.05)
         engine, stop = Bidi(listening[0] + "/session"), firefox.kill
