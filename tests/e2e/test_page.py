@@ -5,8 +5,6 @@
 # what a screen reader is given, and the page at a phone's width. Screenshots are left in the
 # build folder. The keys go to whatever has the focus, which must be the line.
 import base64
-import glob
-import inspect
 import json
 import os
 import re
@@ -19,7 +17,7 @@ import pytest
 from kviz import BIN, FLAVOUR, PAGE, QUESTIONS, READ, game, on
 
 END = 'Kraj igre. Pritisni "Enter" za novu igru.\n'
-# WebDriver's keys; a modifier stays down until the last code lets every key up.
+# WebDriver's keys; Ctrl stays down until RELEASE.
 ENTER, ESC, BACKSPACE, DELETE, CTRL = "\ue007", "\ue00c", "\ue003", "\ue017", "\ue009"
 HOME, END_KEY, LEFT, RIGHT, RELEASE = "\ue011", "\ue010", "\ue012", "\ue014", "\ue000"
 CHROMIUM = ("headless", "no-sandbox", "disable-gpu", "no-first-run", "disable-sync",
@@ -28,30 +26,24 @@ CHROMIUM = ("headless", "no-sandbox", "disable-gpu", "no-first-run", "disable-sy
 
 class Selenium:  # Chromium and WebKit, through their WebDriver servers
     def __init__(self, driver):
-        self.driver = driver
+        self.driver, self.get, self.stop = driver, driver.get, driver.quit
+        self.keys = lambda keys: driver.switch_to.active_element.send_keys(keys)
+        self.click = lambda selector: driver.find_element("css selector", selector).click()
+        self.shot = lambda name: driver.save_screenshot(os.path.join(BIN, name))
+        driver.set_window_size(1280, 800)
 
     def run(self, script):
         return json.loads(self.driver.execute_script("return JSON.stringify(%s)" % script))
 
-    def keys(self, keys):
-        self.driver.switch_to.active_element.send_keys(keys)
-
-    def click(self, x, y):
-        from selenium.webdriver.common.action_chains import ActionBuilder
-        actions = ActionBuilder(self.driver)
-        actions.pointer_action.move_to_location(x, y).click()
-        actions.perform()
-
-    def shot(self, name):
-        self.driver.save_screenshot(os.path.join(BIN, name))
-
 
 class Bidi:  # Firefox, which speaks WebDriver BiDi itself
-    def __init__(self, url):
+    def __init__(self, url, stop):
         import websocket
-        self.socket, self.sent = websocket.create_connection(url, suppress_origin=True), 0
+        self.socket, self.sent, self.stop = websocket.create_connection(
+            url, suppress_origin=True), 0, stop
         self.call("session.new", capabilities={})
-        self.context = self.call("browsingContext.getTree")["contexts"][0]["context"]
+        self.at = {"context": self.call("browsingContext.getTree")["contexts"][0]["context"]}
+        self.call("browsingContext.setViewport", viewport={"width": 1280, "height": 800}, **self.at)
 
     def call(self, method, **params):
         self.sent += 1
@@ -61,92 +53,72 @@ class Bidi:  # Firefox, which speaks WebDriver BiDi itself
         assert "error" not in reply, reply
         return reply["result"]
 
+    def get(self, url):
+        self.call("browsingContext.navigate", url=url, wait="complete", **self.at)
+
     def run(self, script):
         return json.loads(self.call("script.evaluate", expression="JSON.stringify(%s)" % script,
-                                    target={"context": self.context}, awaitPromise=False)[
-            "result"]["value"])
+                                    target=self.at, awaitPromise=False)["result"]["value"])
 
-    def act(self, kind, actions):
-        self.call("input.performActions", context=self.context,
-                  actions=[{"type": kind, "id": kind, "actions": actions}])
+    def act(self, kind, *actions):
+        self.call("input.performActions", actions=[
+            {"type": kind, "id": kind, "actions": actions}], **self.at)
 
     def keys(self, keys):
-        actions, held = [], []
-        for key in keys:
-            if key == RELEASE:
-                actions += [{"type": "keyUp", "value": up} for up in held]
-                held = []
-                continue
-            actions.append({"type": "keyDown", "value": key})
-            if key == CTRL:
-                held.append(key)
-            else:
-                actions.append({"type": "keyUp", "value": key})
-        self.act("key", actions)
+        self.act("key", *[{"type": way, "value": CTRL if key == RELEASE else key} for key in keys
+                          for way in ["keyDown", "keyUp"][key == RELEASE:1 + (key != CTRL)]])
 
-    def click(self, x, y):
-        self.act("pointer", [{"type": "pointerMove", "x": x, "y": y},
-                             {"type": "pointerDown", "button": 0},
-                             {"type": "pointerUp", "button": 0}])
+    def click(self, selector):  # near the top left corner
+        box = self.run("document.querySelector('%s').getBoundingClientRect()" % selector)
+        self.act("pointer", {"type": "pointerMove", "x": int(box["x"]) + 5, "y": int(box["y"]) + 5},
+                 {"type": "pointerDown", "button": 0}, {"type": "pointerUp", "button": 0})
 
     def shot(self, name):
-        shot = self.call("browsingContext.captureScreenshot", context=self.context)["data"]
         with open(os.path.join(BIN, name), "wb") as file:
-            file.write(base64.b64decode(shot))
+            file.write(base64.b64decode(self.call("browsingContext.captureScreenshot",
+                                                  **self.at)["data"]))
 
 
-# The engine, started fresh at desktop size, with the zip's page open.
+# Firefox, started headless with a profile of its own in Folder, and a session with it.
+def firefox(folder, program="firefox-esr"):
+    (folder / "profile").mkdir()
+    log = open(folder / "firefox.log", "w")
+    process = subprocess.Popen([program, "--headless", "--no-remote", "--profile",
+                                folder / "profile", "--remote-debugging-port=0"],
+                               stdout=log, stderr=log)
+    while not (listening := re.search(r"ws://\S+", (folder / "firefox.log").read_text())):
+        time.sleep(0.05)
+    return Bidi(listening[0] + "/session", process.kill)
+
+
+# The engine, started fresh at desktop size, with the zip's page open. WebKit's browser takes
+# the screen that ctest gives it (xvfb-run).
 @pytest.fixture
 def page(tmp_path):
     driver = shutil.which({"chromium": "chromedriver", "webkit": "WebKitWebDriver"}.get(
         FLAVOUR, "firefox-esr"))
-    if FLAVOUR != "firefox":
-        webdriver = pytest.importorskip("selenium.webdriver",
-                                        reason="no python3-selenium, which drives " + FLAVOUR)
+    webdriver = pytest.importorskip("websocket" if FLAVOUR == "firefox" else "selenium.webdriver",
+                                    reason="its driver's python3 package is missing")
     if not driver:
         pytest.skip("no driver of %s: .ci/install-deps web installs it" % FLAVOUR)
     subprocess.run(["cpack", "-G", "ZIP", "-B", tmp_path], cwd=BIN, check=True)
     shutil.unpack_archive(next(tmp_path.glob("*.zip")), tmp_path)
-    url = next(tmp_path.glob("*/index.html")).as_uri()
     if FLAVOUR == "chromium":
         from selenium.webdriver.chrome.service import Service
         options = webdriver.ChromeOptions()
-        for argument in CHROMIUM:  # without the network services, which wait on no network
-            options.add_argument("--" + argument)
+        options.arguments.extend("--" + argument for argument in CHROMIUM)
         engine = Selenium(webdriver.Chrome(options=options, service=Service(driver)))
-        stop = engine.driver.quit
-    elif FLAVOUR == "webkit":  # on a screen of its own
+    elif FLAVOUR == "webkit":
         from selenium.webdriver.webkitgtk.service import Service
-        if not shutil.which("Xvfb"):
-            pytest.skip("no Xvfb, the screen of WebKit's browser: .ci/install-deps web installs it")
-        screen_fd, screen_pipe = os.pipe()
-        screen = subprocess.Popen(["Xvfb", "-displayfd", str(screen_pipe), "-nolisten", "tcp"],
-                                  pass_fds=[screen_pipe], stderr=subprocess.DEVNULL)
-        os.environ["DISPLAY"] = ":" + os.read(screen_fd, 16).decode().strip()
-        options = webdriver.WebKitGTKOptions()
-        options.binary_location = glob.glob("/usr/lib/*/webkit2gtk-4.*/MiniBrowser")[0]
-        options.add_argument("--automation")
-        # Debian 12's selenium takes the driver's path, Debian 13's a service.
-        given = {"service": Service(driver)} if "service" in inspect.signature(
-            webdriver.WebKitGTK).parameters else {"executable_path": driver}
-        engine = Selenium(webdriver.WebKitGTK(options=options, **given))
-        stop = lambda: (engine.driver.quit(), screen.kill())
-    if FLAVOUR != "firefox":
-        engine.driver.set_window_size(1280, 800)
-        engine.driver.get(url)
+        try:  # Debian 13's selenium takes a service, Debian 12's the driver's path
+            engine = Selenium(webdriver.WebKitGTK(service=Service(driver)))
+        except TypeError:
+            engine = Selenium(webdriver.WebKitGTK(executable_path=driver))
     else:
-        (tmp_path / "profile").mkdir()
-        firefox = subprocess.Popen([driver, "--headless", "--no-remote", "--profile",
-                                    tmp_path / "profile", "--remote-debugging-port=0"],
-                                   stderr=open(tmp_path / "firefox.log", "w"))
-        while not (listening := re.search(r"ws://\S+", (tmp_path / "firefox.log").read_text())):
-            time.sleep(0.05)
-        engine, stop = Bidi(listening[0] + "/session"), firefox.kill
-        engine.call("browsingContext.setViewport", context=engine.context,
-                    viewport={"width": 1280, "height": 800})
-        engine.call("browsingContext.navigate", context=engine.context, url=url, wait="complete")
+        engine = firefox(tmp_path, driver)
+    engine.get(next(tmp_path.glob("*/index.html")).as_uri())
     yield engine
-    stop()
+    engine.stop()
 
 
 # The console's text once it shows one of the texts in full; that text.
@@ -171,15 +143,14 @@ def question(page, draws=(), read=(), echoes=()):
 
 
 # Answers the game's questions in turn, each by a typist that takes the right answer and gives
-# the keys of a line (or hands the line over itself); then Enter at each of the game's waits.
-# Returns the game's draws, reads and echoes so far.
-def play(page, answers, draws=(), read=(), echoes=()):
-    draws, read, echoes = list(draws), list(read), list(echoes)
+# the keys of a line, which Enter ends; then Enter at each of the game's waits. Returns the
+# game's draws, reads and echoes.
+def play(page, *answers):
+    draws, read, echoes = [], [], []
     for typist, line in answers:
         k = question(page, draws, read, echoes)
         right = QUESTIONS[k][1].decode()
-        if (keys := typist(right)) is not None:
-            page.keys(keys + ENTER)
+        page.keys(typist(right) + ENTER)
         draws, read = draws + [k], read + [line.format(right).encode()]
         echoes.append(line.format(right) + "\n")
         for _ in range(1 + (read[-1] != QUESTIONS[k][1])):
@@ -193,12 +164,11 @@ def play(page, answers, draws=(), read=(), echoes=()):
 def test_page(page):
     # One game of typed lines, the first edited with every key a console line edits with, the
     # second after a click outside the console, the third wrong; the counts.
-    edited = lambda right: ("x" + ESC + right[1:] + HOME + right[0] + "ab" + LEFT * 2 + DELETE
-                            + RIGHT + BACKSPACE)
-    title = page.run("document.querySelector('h1').getBoundingClientRect()")
-    elsewhere = lambda right: page.click(title["x"] + 5, title["y"] + 5) or right
-    draws, read, echoes = play(page, [(edited, "{}"), (elsewhere, "{}"),
-                                      (lambda right: right + HOME + END_KEY + ".", "{}.")])
+    draws, read, echoes = play(
+        page, (lambda right: "x" + ESC + right[1:] + HOME + right[0] + "ab" + LEFT * 2 + DELETE
+               + RIGHT + BACKSPACE, "{}"),
+        (lambda right: page.click("h1") or right, "{}"),
+        (lambda right: right + HOME + END_KEY + ".", "{}."))
     until(page, transcript(game(draws, read), echoes) + END)
     page.shot("page-%s.png" % FLAVOUR)
     # A new game, which Ctrl+C ends at once, whatever it waits for.
@@ -206,27 +176,21 @@ def test_page(page):
     k = question(page)
     page.keys("abc" + CTRL + "c" + RELEASE)
     until(page, transcript(game([k], []), []) + "abc^C\n" + END)
-    if FLAVOUR == "chromium":
-        typed_otherwise(page)
-
-
-# A new game: a word composed by an input method, then the rest committed with no key, as touch
-# keyboards and voice give it; a line of 10,000 bytes pasted, wrong; then byte 26 (Ctrl+Z) ahead
-# of a line ends the input: it stays unread, and the game's last wait ends at once. Meanwhile
-# what a screen reader hears: each piece of the console's text added once.
-def typed_otherwise(page):
+    if FLAVOUR != "chromium":
+        return
+    # A new game: a word composed by an input method, then the rest committed with no key, as
+    # touch keyboards and voice give it; a line of 10,000 bytes pasted, wrong; then byte 26
+    # (Ctrl+Z) ahead of a line ends the input: it stays unread, and the game's last wait ends at
+    # once. Meanwhile what a screen reader hears: each piece of the console's text added once.
     page.run("Heard = 0, new MutationObserver(Changes => Changes.forEach(Change => {"
              "  if (Change.removedNodes.length) Heard = 0;"  # a new game's clear console
              "  Change.addedNodes.forEach(Node => Heard += Node.textContent.length);"
              "})).observe(Output, {childList: true}) || 0")
     page.keys(ENTER)
     cdp = page.driver.execute_cdp_cmd
-    composed = lambda right: (
-        cdp("Input.imeSetComposition", {"text": right[:2], "selectionStart": 2,
-                                         "selectionEnd": 2}),
-        cdp("Input.insertText", {"text": right[:2]}),
-        cdp("Input.insertText", {"text": right[2:]}), "")[-1]
-    draws, read, echoes = play(page, [(composed, "{}")])
+    draws, read, echoes = play(page, (lambda right: [cdp("Input.imeSetComposition", {
+        "text": right[:2], "selectionStart": 2, "selectionEnd": 2}), cdp("Input.insertText", {
+            "text": right[:2]}), cdp("Input.insertText", {"text": right[2:]})] and "", "{}"))
     k = question(page, draws, read, echoes)
     page.driver.execute_script("var Data = new DataTransfer(); Data.setData('text', arguments[0]);"
                                "Line.dispatchEvent(new ClipboardEvent('paste', "
@@ -234,18 +198,16 @@ def typed_otherwise(page):
     page.keys(CTRL + "z" + RELEASE + ENTER)
     echoes += ["a" * 10000 + "\n", "\u241a\n", ""]
     until(page, transcript(game(draws + [k], read + [b"a" * 10000]), echoes) + END)
-    # The console is the one live region, the line a labelled text box that gives its text.
+    # The console is the one live region, the line a labelled text box that gives its text; a
+    # touch keyboard changes nothing in it (capitals, corrections).
     page.keys("x")
-    tree = cdp("Accessibility.getFullAXTree", {})["nodes"]
-    said = [{what: node.get(what, {}).get("value") for what in ("role", "name", "value")}
-            for node in tree if node["role"]["value"] == "textbox"
-            or any(p["name"] == "live" for p in node.get("properties", []))]
-    assert said == [{"role": "log", "name": "Igra", "value": None},
-                    {"role": "textbox", "name": "Odgovor", "value": "x"}]
-    assert page.run("Heard == Output.textContent.length")
-    # Nothing that a touch keyboard would change: capitals, corrections.
-    assert page.run("[Line.autocapitalize, Line.spellcheck, Line.getAttribute('autocorrect')]") \
-        == ["none", False, "off"]
+    assert [[node.get(what, {}).get("value") for what in ("role", "name", "value")]
+            for node in cdp("Accessibility.getFullAXTree", {})["nodes"] if node["role"]["value"]
+            == "textbox" or "live" in str(node.get("properties"))] == [
+        ["log", "Igra", None], ["textbox", "Odgovor", "x"]]
+    assert page.run("[Heard == Output.textContent.length, Line.autocapitalize, "
+                    "Line.spellcheck, Line.getAttribute('autocorrect')]") == [
+        True, "none", False, "off"]
     # At a phone's width, with the rows of the long line on the screen.
     page.driver.set_window_size(360, 740)
     assert page.run("document.documentElement.scrollWidth == innerWidth && parseFloat("
