@@ -29,19 +29,25 @@ mergeInto(LibraryManager.library, {
   },
 
   // A read or write of the host: its count at once when the host has it, and otherwise the
-  // program is suspended (asyncify) until the host's Promise settles.
-  $KvizTransfer__deps: ['$Asyncify', '$KvizFailure', '$KvizHost'],
+  // program is suspended (asyncify) until the host's Promise settles. Resumed, the program makes
+  // the same call again, and handleSleep gives it the count that ended the wait.
+  $KvizWaiting: false,
+  $KvizTransfer__deps: ['$Asyncify', '$KvizFailure', '$KvizHost', '$KvizWaiting'],
   $KvizTransfer: function (Operation, Fd, Buffer, Count) {
-    return Asyncify.handleSleep(WakeUp => {
-      var Result;
-      try {
-        Result = KvizHost[Operation](Fd, HEAPU8.subarray(Buffer, Buffer + Count));
-      } catch (Failure) {
-        return WakeUp(KvizFailure(Failure));
-      }
-      if (typeof Result == 'number') return WakeUp(Result);
-      Result.then(WakeUp, Failure => WakeUp(KvizFailure(Failure)));
-    });
+    if (KvizWaiting) {
+      KvizWaiting = false;
+      return Asyncify.handleSleep(() => {});
+    }
+    var Result;
+    try {
+      Result = KvizHost[Operation](Fd, HEAPU8.subarray(Buffer, Buffer + Count));
+    } catch (Failure) {
+      return KvizFailure(Failure);
+    }
+    if (typeof Result == 'number') return Result;
+    KvizWaiting = true;
+    return Asyncify.handleSleep(WakeUp =>
+      Result.then(WakeUp, Failure => WakeUp(KvizFailure(Failure))));
   },
 
   KvizHostRead__deps: ['$KvizTransfer'],
