@@ -14,6 +14,22 @@ string(TIMESTAMP KVIZ_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 set(KVIZ_GENERATED ${PROJECT_BINARY_DIR}/package)
 file(MAKE_DIRECTORY ${KVIZ_GENERATED})
 
+# What kviz is and how to play it, for the zips' README.txt and the page: doc/how-to-play.txt.
+function(KvizHowToPlay Variable)
+  set(Text ${PROJECT_SOURCE_DIR}/doc/how-to-play.txt)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${Text})
+  file(READ ${Text} Content)
+  set(${Variable} "${Content}" PARENT_SCOPE)
+endfunction()
+
+# Writes a zip's README.txt from Template, with @KvizHowToPlay@ among its variables, in CR LF:
+# the zips are for any computer.
+function(KvizReadme Output Template)
+  KvizHowToPlay(KvizHowToPlay)
+  string(CONFIGURE "${Template}" Text @ONLY)
+  file(CONFIGURE OUTPUT ${Output} CONTENT "${Text}" NEWLINE_STYLE CRLF @ONLY)
+endfunction()
+
 set(CPACK_PACKAGE_NAME kviz)
 set(CPACK_PACKAGE_CONTACT "${KVIZ_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console quiz of twelve programming questions")
@@ -28,6 +44,11 @@ counts of wrong and correct answers. It keeps no files or settings.]=])
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# The WebAssembly build's package is the page's.
+if(EMSCRIPTEN)
+  include(cmake/Web.cmake)
+endif()
 
 # What a package is made of must be built first: cpack builds nothing (above). The page's files
 # where cmake/Web.cmake names them, else the game.
@@ -70,27 +91,17 @@ if(WIN32)
     set(KVIZ_RUNS_ON "64-bit Windows")
   endif()
   install(TARGETS kviz RUNTIME DESTINATION .)
-  file(CONFIGURE OUTPUT ${KVIZ_GENERATED}/README.txt NEWLINE_STYLE CRLF @ONLY CONTENT [=[
+  KvizReadme(${KVIZ_GENERATED}/README.txt [=[
 kviz @PROJECT_VERSION@ for @KVIZ_RUNS_ON@
 
-kviz is a one-player console quiz: it asks programming questions (in a South
-Slavic language, plain ASCII) drawn at random, with repetition, from a bank of
-twelve.
-
-Open a console window (Command Prompt) in this folder and type
+@KvizHowToPlay@
+To play, open a console window (Command Prompt) in this folder and type
 
     kviz.exe
 
-or double-click kviz.exe. Type each answer and press Enter. The answer must
-match exactly ("paskal", not "Paskal" or "paskal "; "1", not "1."). A correct
-answer prints "Tacan odgovor." and the game waits for Enter before the next
-question. The first wrong answer shows the right one and the count of wrong
-answers; press Enter to see the count of correct answers, and Enter once more
-to leave.
-
-kviz.exe needs only what comes with Windows: copy it anywhere. It keeps no
-files or settings. If the console fails, the game stops with a three-line
-report and exit status 1.
+or double-click kviz.exe. It needs only what comes with Windows: copy it
+anywhere. It keeps no files or settings. If the console fails, the game stops
+with a three-line report and exit status 1.
 ]=])
   install(FILES ${KVIZ_GENERATED}/README.txt DESTINATION .)
   set(CPACK_PACKAGE_FILE_NAME kviz-${PROJECT_VERSION}-win${KVIZ_WINDOWS_BITS})

@@ -1,6 +1,6 @@
 # How the programs link on WebAssembly (cmake/wasm32-unknown-emscripten.cmake): each one a factory
 # of module instances that play over a console host that the caller hands in, as
-# src/console/platform_wasm.js says; the page's module, and the page (cmake/Web.cmake).
+# src/console/platform_wasm.js says; and the page's module (the page is cmake/Web.cmake's).
 
 # A program is for node, with its module beside it, and runs itself over the process's
 # descriptors; a target whose KVIZ_PAGE property is on is the page's module instead, one file
@@ -51,5 +51,3 @@ set_property(TARGET kviz_console APPEND PROPERTY INTERFACE_LINK_DEPENDS
 add_executable(kviz_web ${PROJECT_SOURCE_DIR}/src/quiz/main.cpp)
 target_link_libraries(kviz_web PRIVATE kviz_quiz)
 set_target_properties(kviz_web PROPERTIES KVIZ_PAGE ON)
-
-include(cmake/Web.cmake)

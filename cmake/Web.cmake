@@ -1,36 +1,35 @@
-# The page (web/): index.html and its console, with the game's module, assembled in web/ of the
-# build folder as its zip (kviz-<version>-web.zip, made by cpack -G ZIP through
-# cmake/Packaging.cmake) holds it. Included from cmake/Wasm.cmake.
+# The page (web/): index.html, with what kviz is and how to play it (doc/how-to-play.txt), and
+# its console, with the game's module, assembled in web/ of the build folder as its zip
+# (kviz-<version>-web.zip, made by cpack -G ZIP) holds it. Included from cmake/Packaging.cmake.
 
 set(KvizWeb ${PROJECT_SOURCE_DIR}/web)
 set(KvizWebBuilt ${PROJECT_BINARY_DIR}/web)
 
+# The page's text in paragraphs of HTML, in the language of the text.
+KvizHowToPlay(KvizHowToPlay)
+string(REPLACE "&" "&amp;" KvizHowToPlayHtml "${KvizHowToPlay}")
+string(REPLACE "<" "&lt;" KvizHowToPlayHtml "${KvizHowToPlayHtml}")
+string(STRIP "${KvizHowToPlayHtml}" KvizHowToPlayHtml)
+string(REPLACE "\n\n" "</p>\n<p lang=\"en\">" KvizHowToPlayHtml "${KvizHowToPlayHtml}")
+set(KvizHowToPlayHtml "<p lang=\"en\">${KvizHowToPlayHtml}</p>")
+configure_file(${KvizWeb}/index.html ${KvizWebBuilt}/index.html @ONLY)
+
 set(KvizWebFiles index.html console.js kviz.js)
 list(TRANSFORM KvizWebFiles PREPEND ${KvizWebBuilt}/)
-add_custom_command(OUTPUT ${KvizWebFiles}
-  COMMAND ${CMAKE_COMMAND} -E copy ${KvizWeb}/index.html ${KvizWeb}/console.js ${KvizWebBuilt}
+add_custom_command(OUTPUT ${KvizWebBuilt}/console.js ${KvizWebBuilt}/kviz.js
+  COMMAND ${CMAKE_COMMAND} -E copy ${KvizWeb}/console.js ${KvizWebBuilt}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kviz_web> ${KvizWebBuilt}/kviz.js
-  DEPENDS ${KvizWeb}/index.html ${KvizWeb}/console.js kviz_web
+  DEPENDS ${KvizWeb}/console.js kviz_web
   COMMENT "Assembling the page in web/")
 add_custom_target(kviz_page ALL DEPENDS ${KvizWebFiles})
 
-# The zip's README.txt, with CR LF as the Windows zips' is: the zip is for any computer.
-file(CONFIGURE OUTPUT ${KvizWebBuilt}/README.txt NEWLINE_STYLE CRLF @ONLY CONTENT [=[
+KvizReadme(${KvizWebBuilt}/README.txt [=[
 kviz @PROJECT_VERSION@ in a web browser
 
-kviz is a one-player console quiz: it asks programming questions (in a South
-Slavic language, plain ASCII) drawn at random, with repetition, from a bank of
-twelve. This page plays it in a terminal.
-
-Open index.html in a web browser (double-click it): it needs no network and no
-server, and plays from this folder as it is. Put on any web server, the folder
-plays there too.
-
-Type each answer and press Enter. The answer must match exactly ("paskal", not
-"Paskal" or "paskal "; "1", not "1."). A correct answer prints "Tacan odgovor."
-and the game waits for Enter before the next question. The first wrong answer
-shows the right one and the count of wrong answers; press Enter to see the count
-of correct answers, and Enter once more to end the game. Enter then starts a new
+@KvizHowToPlay@
+To play, open index.html in a web browser (double-click it): it needs no
+network and no server, and plays from this folder as it is. Put on any web
+server, the folder plays there too. When a game has ended, Enter starts a new
 one; Ctrl+C ends a game at once.
 ]=])
 

@@ -38,7 +38,6 @@ struct TOutOfMemory : std::bad_alloc {
 
 void ReadLineText(TConsoleText& Stream, std::string& Text);
 void FinishInputLine(TConsoleText& Stream);
-TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count);
 TConsoleText& EmitBlanks(TConsoleText& Stream, std::int32_t Count);
 TConsoleText& EmitChar(TConsoleText& Stream, std::uint8_t Byte);
 TConsoleText& EmitString(TConsoleText& Stream, std::string_view Text, std::int32_t Width);

@@ -10,8 +10,6 @@
 #include "console.h"
 #include "platform.h"
 
-struct TConsoleText;
-
 // A handler slot: takes the record, returns 0 or an error code.
 using THandlerSlot = std::int32_t (*)(TConsoleText&);
 
@@ -89,7 +87,8 @@ std::int32_t FillInputBuffer(TConsoleText& Stream);
 TInputChar NextInputChar(TConsoleText& Stream);
 std::int32_t ReadLineChunk(TConsoleText& Stream, std::uint8_t* Dest, std::int32_t Max);
 
-// Output.
+// Output: Count bytes as they are, which the item writes build on.
+TConsoleText& EmitBytes(TConsoleText& Stream, const void* Bytes, std::int32_t Count);
 bool PrepareOutput(TConsoleText& Stream);
 std::int32_t DrainOutputBuffer(TConsoleText& Stream);
 

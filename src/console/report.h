@@ -1,6 +1,7 @@
 // The two fatal reports: the exception report on standard error and the short run-time error
 // text on standard output. Both are built in fixed buffers, since they may run when memory has
-// run out, and both read only what their callers hand them.
+// run out. Besides what their callers hand them, they read whether the program is a console
+// program (ConsoleApp), and write out what standard output still holds first.
 #pragma once
 
 #include <cstddef>

@@ -203,9 +203,11 @@ def launch(run, tmp, tracer=()):
     finally:
         proc.kill()
     taken = out.read_bytes() if run.stdout in ("file", "readonly") else taken or b""
-    with contextlib.suppress(OSError):  # the screen, up to the end of the program
-        while run.stdin == "terminal" and (shown := os.read(console, 4096)):
-            taken += shown
+    if run.stdin == "terminal":  # the screen, up to the end of the program
+        with contextlib.suppress(OSError):
+            while shown := os.read(console, 4096):
+                taken += shown
+        os.close(console)
     return proc.returncode, taken, errors, path, target
 
 
