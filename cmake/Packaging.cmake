@@ -161,17 +161,9 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 if(KVIZ_LINK STREQUAL "dynamic")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
-# A cross build's package is for its target: Debian's name of the target's processor. The 32-bit
-# ARM toolchain files name the processor by the baseline of Debian's architecture (armhf's
-# compiler builds for ARMv7, armel's for ARMv5TE), since both would otherwise say arm.
-if(CMAKE_CROSSCOMPILING)
-  set(KvizDebianArchitectures aarch64=arm64 i686=i386 i386=i386 x86_64=amd64 s390x=s390x
-      armv7=armhf armv5te=armel ppc64le=ppc64el riscv64=riscv64)
-  list(FILTER KvizDebianArchitectures INCLUDE REGEX "^${CMAKE_SYSTEM_PROCESSOR}=")
-  if(NOT KvizDebianArchitectures)
-    message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
-  endif()
-  string(REGEX REPLACE ".*=" "" CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${KvizDebianArchitectures}")
+# A cross build's package is for its target (cmake/GameLink.cmake names its architecture).
+if(KVIZ_DEBIAN_ARCHITECTURE)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${KVIZ_DEBIAN_ARCHITECTURE})
 endif()
 
 include(CPack)
