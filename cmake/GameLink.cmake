@@ -1,8 +1,9 @@
 # How the game links (KVIZ_LINK, one of KVIZ_LINK_KINDS) and whether the build is optimised at
 # link time (CMAKE_INTERPROCEDURAL_OPTIMIZATION): decided here together, since the one limits
-# the other. KVIZ_GAME_LINK_OPTIONS are the options of the game and of the programs that stand
-# in for it in tests and benchmarks; KVIZ_LINKABLE_KINDS are the kinds the toolchain links
-# (tests/link_kinds.cmake builds the game in each).
+# the other; and the flags of a dynamic game, which Debian packages. KVIZ_GAME_LINK_OPTIONS are
+# the options of the game and of the programs that stand in for it in tests and benchmarks;
+# KVIZ_LINKABLE_KINDS are the kinds the toolchain links (tests/link_kinds.cmake builds the game
+# in each).
 #
 # static-pie where the toolchain links it, else static, else dynamic; dynamic with
 # -DKVIZ_STATIC=OFF and in a sanitizer build, whose runtimes are shared libraries. A Windows
@@ -19,7 +20,9 @@
 # its tables through PT_GNU_EH_FRAME instead, as a dynamic program does, and keeps it.
 #
 # A dynamic game is the one Debian packages: it takes the hardening flags of Debian's own
-# packages from dpkg-buildflags (Debian package dpkg-dev), where that is installed.
+# packages from dpkg-buildflags (Debian package dpkg-dev), where that is installed, asked for the
+# target's Debian architecture (KVIZ_DEBIAN_ARCHITECTURE, also the package's), since they differ
+# by processor (Debian 13 gives x86 -fcf-protection and arm64 -mbranch-protection).
 option(KVIZ_STATIC "Link the game statically, as the toolchain allows" ON)
 
 # Most preferred first. A kind's link option is its name after a dash; dynamic needs none.
@@ -91,13 +94,30 @@ if(NOT DEFINED CMAKE_INTERPROCEDURAL_OPTIMIZATION)
   endif()
 endif()
 
+# A Linux cross build's Debian architecture, named for its processor; a native build's is the
+# build machine's, which dpkg-buildflags and cpack know themselves. The 32-bit ARM toolchain
+# files name the processor by the baseline of Debian's architecture (armhf's compiler builds for
+# ARMv7, armel's for ARMv5TE), since both would otherwise say arm.
+set(KvizHostArchitecture "")
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(Known aarch64=arm64 armv5te=armel armv7=armhf i386=i386 i686=i386 ppc64le=ppc64el
+      riscv64=riscv64 s390x=s390x x86_64=amd64)
+  list(FILTER Known INCLUDE REGEX "^${CMAKE_SYSTEM_PROCESSOR}=")
+  if(NOT Known)
+    message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
+  endif()
+  string(REGEX REPLACE ".*=" "" KVIZ_DEBIAN_ARCHITECTURE "${Known}")
+  set(KvizHostArchitecture DEB_HOST_ARCH=${KVIZ_DEBIAN_ARCHITECTURE})
+  unset(Known)
+endif()
+
 if(KVIZ_LINK STREQUAL "dynamic" AND NOT KVIZ_SANITIZE)
   find_program(KVIZ_DPKG_BUILDFLAGS dpkg-buildflags)
   mark_as_advanced(KVIZ_DPKG_BUILDFLAGS)
   if(KVIZ_DPKG_BUILDFLAGS)
     foreach(Kind CPPFLAGS CXXFLAGS LDFLAGS)
-      execute_process(COMMAND env DEB_BUILD_MAINT_OPTIONS=hardening=+all ${KVIZ_DPKG_BUILDFLAGS}
-                              --get ${Kind}
+      execute_process(COMMAND env DEB_BUILD_MAINT_OPTIONS=hardening=+all ${KvizHostArchitecture}
+                              ${KVIZ_DPKG_BUILDFLAGS} --get ${Kind}
                       OUTPUT_VARIABLE Flags OUTPUT_STRIP_TRAILING_WHITESPACE)
       separate_arguments(Flags UNIX_COMMAND "${Flags}")
       # The build type chooses the optimisation and the debug information, and

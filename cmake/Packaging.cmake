@@ -183,14 +183,9 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 if(KVIZ_LINK STREQUAL "dynamic")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
-# A cross build's package is for its target: Debian's name of the target's processor.
-if(CMAKE_CROSSCOMPILING)
-  set(KvizDebianArchitectures aarch64=arm64 i686=i386 i386=i386 x86_64=amd64 s390x=s390x)
-  list(FILTER KvizDebianArchitectures INCLUDE REGEX "^${CMAKE_SYSTEM_PROCESSOR}=")
-  if(NOT KvizDebianArchitectures)
-    message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
-  endif()
-  string(REGEX REPLACE ".*=" "" CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${KvizDebianArchitectures}")
+# A cross build's package is for its target (cmake/GameLink.cmake names its architecture).
+if(KVIZ_DEBIAN_ARCHITECTURE)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${KVIZ_DEBIAN_ARCHITECTURE})
 endif()
 
 include(CPack)

@@ -50,12 +50,18 @@ KVIZ_FAULT void Illegal() { // an instruction that is undefined, not a trap
   HoldAddress();
 #if defined(__i386__) || defined(__x86_64__)
   asm volatile("ud2");
-#elif defined(__aarch64__)
+#elif defined(__aarch64__) || defined(__arm__)
   asm volatile("udf #0");
 #elif defined(__s390x__)
   asm volatile(".short 0"); // opcode 0 (0x0001 is the debuggers' breakpoint)
+#elif defined(__powerpc64__)
+  asm volatile(".long 0");
+#elif defined(__riscv)
+  asm volatile("unimp");
+#elif defined(__EMSCRIPTEN__)
+  __builtin_trap(); // WebAssembly's one trap that no operand causes, unreachable
 #else
-  __builtin_trap();
+#error "no undefined instruction named for this processor"
 #endif
 }
 // Recursion without end, which the compilers would warn about if it were plain.

@@ -73,10 +73,43 @@ static const void* InstructionAddress(int Signal, [[maybe_unused]] const siginfo
   return reinterpret_cast<const void*>(Machine.pc);
 #elif defined(__s390x__)
   return Access ? reinterpret_cast<const void*>(Machine.psw.addr) : Info->si_addr;
+#elif defined(__arm__)
+  return reinterpret_cast<const void*>(Machine.arm_pc);
+#elif defined(__powerpc64__)
+  return reinterpret_cast<const void*>(Machine.gp_regs[PT_NIP]);
+#elif defined(__riscv)
+  return reinterpret_cast<const void*>(Machine.__gregs[REG_PC]);
 #else
   return Access ? nullptr : Info->si_addr; // unknown rather than the data's
 #endif
 }
+
+#if defined(__arm__)
+// The 32-bit ARM code of Debian's compilers (ARMv7-A for armhf, ARMv5TE for armel) has no
+// division instruction: the EABI's division routines, libgcc's, call these on a zero divisor,
+// and libgcc's own raise SIGFPE as a signal that the process sent itself, which names neither
+// the fault nor its place (si_addr then holds the sender's process id). The routines branch here
+// without a link, so the return address lies in the routine that divided, just past its call;
+// in Thumb code its lowest bit is set, and cleared here. Before the runtime has a handler, the
+// signal as libgcc raises it.
+static void DivisionByZero(const void* ReturnAddress) {
+  if (FaultHandler == nullptr) {
+    raise(SIGFPE);
+    return;
+  }
+  auto Address = reinterpret_cast<std::uintptr_t>(ReturnAddress) & ~std::uintptr_t{1};
+  FaultHandler(StatusIntegerDivideByZero, reinterpret_cast<const void*>(Address));
+  _exit(255); // as OnFaultSignal does, should the handler return
+}
+extern "C" int __aeabi_idiv0(int) {
+  DivisionByZero(__builtin_return_address(0));
+  return 0;
+}
+extern "C" long long __aeabi_ldiv0(long long) {
+  DivisionByZero(__builtin_return_address(0));
+  return 0;
+}
+#endif
 
 static std::uint32_t FloatingPointFault(int Code) {
   switch (Code) {
@@ -225,7 +258,8 @@ void TPlatform::PrepareProcess(TFaultHandler OnFault) {
   Action.sa_sigaction = OnFaultSignal;
   Action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
   sigemptyset(&Action.sa_mask);
-  // SIGTRAP: a trap instruction such as aarch64's brk, which __builtin_trap gives there.
+  // SIGTRAP: a trap instruction such as aarch64's brk, POWER's trap or RISC-V's ebreak, which
+  // __builtin_trap gives there.
   for (int Signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP}) sigaction(Signal, &Action, nullptr);
 }
 

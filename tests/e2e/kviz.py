@@ -24,7 +24,7 @@ import pytest
 # browser engine, which takes its own test only.
 PLAIN, SANITIZED = frozenset({"linux"}), frozenset({"sanitized"})
 LINUX, VALGRIND = PLAIN | SANITIZED, frozenset({"valgrind"})
-QEMU = frozenset({"aarch64", "i686", "s390x"})
+QEMU = frozenset({"aarch64", "armv5te", "armv7", "i686", "ppc64le", "riscv64", "s390x"})
 WINE, NODE = frozenset({"wine32", "wine64"}), frozenset({"node"})
 PAGE = frozenset({"chromium", "firefox", "webkit"})
 EVERY = LINUX | VALGRIND | QEMU | WINE | NODE
@@ -211,9 +211,10 @@ def launch(run, tmp, tracer=()):
     return proc.returncode, taken, errors, path, target
 
 
-# The system calls of a wait for input: ppoll where the C library has no other (aarch64), and
-# under qemu, which makes every wait of its program one; under node its event loop's.
-WAIT = "ppoll" if FLAVOUR in QEMU or PROCESSOR == "aarch64" else "poll"
+# The system calls of a wait for input: ppoll where the C library has no other (aarch64,
+# riscv64), and under qemu, which makes every wait of its program one; under node its event
+# loop's.
+WAIT = "ppoll" if FLAVOUR in QEMU or PROCESSOR in ("aarch64", "riscv64") else "poll"
 if FLAVOUR in NODE:
     WAIT = "epoll_wait,epoll_pwait"
 STRACE = shutil.which("strace") and subprocess.run(
