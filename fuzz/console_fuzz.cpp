@@ -6,7 +6,8 @@
 //
 // Input layout: a set-up byte s: standard output is a console, a disk file or a pipe as s % 3
 // is 0, 1 or 2, and the streams' line ends are CR LF, with byte 26 as the end of input, when
-// s / 3 is even, else LF alone. Then operations, a byte each (modulo 16) with their arguments:
+// s / 3 is even, else LF alone; when s / 6 is odd, standard output is none of the three, and
+// every write to it fails with 105 and reaches nothing. Then operations, a byte each (modulo 16) with their arguments:
 // 0 a read queued: a length byte n, then (n % 128) + 1 bytes; 1 the end of input queued; 2 a
 // failed read queued (code byte); 3 a line read and a skip (an answer); 4 a skip (a wait for
 // Enter); 5 a line read; 6 a ReadLineChunk of at most (byte % 64) - 1 bytes; 7 a string (length
@@ -87,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   };
   const std::uint8_t Setup = Byte();
   const std::uint32_t Types[] = {FileTypeChar, FileTypeDisk, FileTypePipe};
-  Fake.FileType[1] = Types[Setup % 3];
+  const bool Unusable = Setup / 6 % 2 == 1;
+  Fake.FileType[1] = Unusable ? FileTypeUnknown : Types[Setup % 3];
   LineBreakDefault = Setup / 3 % 2 == 0;
   TLineModel Lines;
   Lines.CrLf = LineBreakDefault != 0;
@@ -95,9 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   // goes out at once, always as 128 bytes; a byte that fills it leaves it full until the next.
   std::string Taken, Held;
   bool Open = false;
+  std::int32_t Pending = 0; // the operation's code
   auto Emit = [&](std::string_view Text) {
+    if (Unusable) return !(Pending = ErrorNotOpenForOutput);
     for (Open = true, Held += Text; Held.size() >= StdBufferSize; Held.erase(0, StdBufferSize))
       Taken += Held.substr(0, StdBufferSize);
+    return true;
   };
   // An item in a field of a width from the input: blanks in front when wider than the item.
   auto Field = [&](std::int32_t& Width, std::size_t Length) {
@@ -107,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
   for (int Ops = 0; Data < End && Ops < 500; ++Ops) {
     const std::uint8_t Kind = Byte() % 16;
-    std::int32_t Pending = 0;
+    Pending = 0;
     if (Kind <= 2) {
       const std::uint32_t Codes[] = {5, 6, 109, 1117}; // 109: the end
       TLoad Load{Kind == 0 ? Text(Byte() % 128 + 1) : "", Kind == 2 ? Codes[Byte() % 4] : 0};
@@ -130,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     } else if (Kind == 8) {
       const char Item = static_cast<char>(Byte());
       EmitChar(StdOutText, Item);
-      Emit(""); // opens the stream, and writes out a buffer that a byte has left full
-      Held += Item;
+      // Opens the stream, and writes out a buffer that a byte has left full.
+      if (Emit("")) Held += Item;
     } else if (Kind == 9 || Kind == 14) {
       std::int32_t Value = 0, Width = 0;
       for (int I = 0; I < 4; ++I) Value = static_cast<std::int32_t>(Value * 256u + Byte());

@@ -191,10 +191,13 @@ TEST(RunError, KindsAndIoMessages) {
   EXPECT_EQ(Shown, "File not found; Invalid numeric input; I/O error 105; I/O error -7; ");
 }
 
-// A report is cut to its buffer; a directive that the format cuts off is text.
+// A report is cut to its buffer, an item first or after other text; a directive that the format
+// cuts off is text.
 TEST(Report, FormatCutToItsBuffer) {
   char Buffer[8];
   EXPECT_EQ(FormatTo(Buffer, sizeof Buffer, "%s!", {"abcdefghij"}), 7u);
+  EXPECT_STREQ(Buffer, "abcdefg");
+  EXPECT_EQ(FormatTo(Buffer, sizeof Buffer, "ab%s", {"cdefghij"}), 7u);
   EXPECT_STREQ(Buffer, "abcdefg");
   EXPECT_EQ(FormatTo(Buffer, sizeof Buffer, "%d %", {std::int64_t{42}}), 4u);
   EXPECT_STREQ(Buffer, "42 %");

@@ -17,27 +17,6 @@ static std::int32_t StartedModules = 0;
 
 static std::span<const TModuleStep> ActiveSteps;
 
-struct TFaultNumber {
-  std::uint32_t Code;
-  std::int32_t Number;
-};
-
-static constexpr TFaultNumber FaultNumbers[] = {
-    {StatusAccessViolation, 216},      {StatusArrayBoundsExceeded, 201},
-    {StatusFloatDenormalOperand, 206}, {StatusFloatDivideByZero, 200},
-    {StatusFloatInexactResult, 207},   {StatusFloatInvalidOperation, 207},
-    {StatusFloatOverflow, 205},        {StatusFloatStackCheck, 207},
-    {StatusFloatUnderflow, 206},       {StatusIntegerDivideByZero, 200},
-    {StatusIntegerOverflow, 215},      {StatusPrivilegedInstruction, 218},
-    {StatusStackOverflow, 202},        {StatusControlCExit, 217},
-};
-
-std::int32_t FaultNumber(std::uint32_t Code) {
-  for (const TFaultNumber& Entry : FaultNumbers)
-    if (Entry.Code == Code) return Entry.Number;
-  return 255;
-}
-
 // Runs the finalisation steps still due, top down. A raising step does not stop the lower
 // ones; the first exception is handed back for the caller to raise again.
 static std::optional<TRaised> FinaliseModules() {

@@ -30,6 +30,3 @@ void StartProgram(std::span<const TModuleStep> Steps);
 [[noreturn]] void EndProcessAfterFault(std::int32_t Code);
 // A failure at the end that nothing raises any more: the exit code must not say success.
 void MarkProcessFailed();
-
-// The number a processor fault ends the process with.
-std::int32_t FaultNumber(std::uint32_t Code);

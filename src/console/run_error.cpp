@@ -2,6 +2,7 @@
 // kind into an exception. Kind 0 is an I/O failure, whose message comes from the pending code.
 #include "run_error.h"
 
+#include "platform.h"
 #include "process.h"
 #include "report.h"
 
@@ -56,6 +57,30 @@ static constexpr TRunError RunErrors[] = {
 };
 static constexpr std::uint8_t LastTableKind = std::size(RunErrors) - 1;
 
+// The kinds that processor faults stand for. The floating-point rows are for a host that lets
+// floating-point operations trap; every host here keeps those traps masked, as a process starts
+// with them, so nothing reaches them but the table's own lookup.
+struct TFaultKind {
+  std::uint32_t Code;
+  std::uint8_t Kind;
+};
+static constexpr TFaultKind FaultKinds[] = {
+    {StatusAccessViolation, 11},       // EAccessViolation
+    {StatusArrayBoundsExceeded, 4},    // ERangeError
+    {StatusFloatDenormalOperand, 9},   // EUnderflow
+    {StatusFloatDivideByZero, 7},      // EZeroDivide
+    {StatusFloatInexactResult, 6},     // EInvalidOp
+    {StatusFloatInvalidOperation, 6},  // EInvalidOp
+    {StatusFloatOverflow, 8},          // EOverflow
+    {StatusFloatStackCheck, 6},        // EInvalidOp
+    {StatusFloatUnderflow, 9},         // EUnderflow
+    {StatusIntegerDivideByZero, 3},    // EDivByZero
+    {StatusIntegerOverflow, 5},        // EIntOverflow
+    {StatusPrivilegedInstruction, 12}, // EPrivilege
+    {StatusStackOverflow, 14},         // EStackOverflow
+    {StatusControlCExit, 13},          // EControlC
+};
+
 std::int32_t RunErrorNumber(std::uint8_t Kind) {
   std::int32_t Number;
   if (Kind == 0)
@@ -66,6 +91,12 @@ std::int32_t RunErrorNumber(std::uint8_t Kind) {
     Number = Kind;
   // An exit code of 0 would report the failure as a success.
   return Number == 0 ? 255 : Number;
+}
+
+std::int32_t FaultNumber(std::uint32_t Code) {
+  for (const TFaultKind& Entry : FaultKinds)
+    if (Entry.Code == Code) return RunErrorNumber(Entry.Kind);
+  return 255;
 }
 
 [[gnu::noinline]] void RaiseIoCheck(std::uint32_t) {

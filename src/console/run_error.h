@@ -16,6 +16,9 @@ void RaiseRunErrorsAsExceptions(bool On);
 
 // The number a kind ends the process with when no exception is raised for it.
 std::int32_t RunErrorNumber(std::uint8_t Kind);
+// The number a processor fault ends the process with: that of the kind that stands for it, or
+// 255 for a fault of no kind.
+std::int32_t FaultNumber(std::uint32_t Code);
 
 // The rare half of CheckIo, out of line, so that the address a failure is reported at is the
 // return point of this call, which lies in the statement's caller. The compiler moves the call
