@@ -142,7 +142,7 @@ void EmitGame() {
 
 // The host platform, except that standard output is a device of the given type that keeps
 // what each write call hands it.
-class TRecorder final : public TPlatform {
+class TRecorder final : public THostPlatform {
 public:
   explicit TRecorder(std::uint32_t Type) : Type(Type) {}
   std::string Bytes;

@@ -1,8 +1,8 @@
-// A scripted platform for the unit tests and the fuzz target: reads hand out the loads queued,
-// and every handle keeps what was written to it. ExitProcess throws the exit code, so that a
-// test sees the end of a process and its code. The host serves the rest: the standard handles'
-// close, which keeps them open, and the clock. While it lives it is the platform, with the
-// streams and the pending code as the run-time core's start leaves them.
+// A scripted platform for the unit tests and the fuzz target, which takes nothing from the host:
+// reads hand out the loads queued, and every handle keeps what was written to it. ExitProcess
+// throws the exit code, so that a test sees the end of a process and its code. While it lives it
+// is the platform, with the streams and the pending code as the run-time core's start leaves
+// them.
 #pragma once
 
 #include <cstdint>
@@ -34,9 +34,9 @@ struct TFakePlatform final : TPlatform {
   std::string Boxes; // each message box's caption and text
 
   THandle GetStdHandle(std::int32_t Which) override {
-    THandle Handle = static_cast<THandle>(StdInputHandle - Which);
-    LastError = Handle < 3 ? 0 : ErrorInvalidHandle;
-    return LastError == 0 ? Handle : InvalidHandle;
+    const int Fd = StdDescriptorOf(Which);
+    LastError = Fd >= 0 ? 0 : ErrorInvalidHandle;
+    return Fd >= 0 ? static_cast<THandle>(Fd) : InvalidHandle;
   }
   std::uint32_t GetFileType(THandle H) override { return H < 3 ? FileType[H] : FileTypeUnknown; }
   bool ReadFile(THandle, void* Buffer, std::uint32_t, std::uint32_t& Read) override {
@@ -51,7 +51,11 @@ struct TFakePlatform final : TPlatform {
     Taken[Handle].append(static_cast<const char*>(Buffer), Written = Count);
     return true;
   }
+  bool CloseHandle(THandle) override { return true; }
   std::uint32_t GetLastError() override { return LastError; }
+  bool QueryPerformanceCounter(std::int64_t& Count) override { return Count = 0, true; }
+  std::uint32_t GetTickCount() override { return 0; }
+  void AnsiToOem(char*, std::uint32_t) override {}
   TModuleInfo FindModule(const void*) override { return {"kviz", 0x400000}; }
   void ShowMessage(const char* Caption, const char* Text) override {
     Boxes += Caption + std::string(": ") + Text + "|";

@@ -1,6 +1,7 @@
 // The game with a scripted clock, for tests and benchmarks that must know the questions in
 // advance: KVIZ_DRAWS (for example "4,2,0,12") lists what the draws give, in turn and over
-// again. The host platform serves everything else; without the variable this is kviz.
+// again. The host's platform serves everything else, on purpose; without the variable this is
+// kviz.
 #include <cstdlib>
 #include <vector>
 
@@ -23,7 +24,7 @@ std::int64_t CounterForDraw(std::uint32_t Draw) {
 }
 
 // The host's services, with a clock whose counts give the chosen draws.
-struct TScriptedClock final : TPlatform {
+struct TScriptedClock final : THostPlatform {
   std::vector<std::int64_t> Counts;
   std::size_t Next = 0;
 

@@ -28,10 +28,13 @@ inline constexpr std::uint8_t ByteCr = 13;
 inline constexpr std::uint8_t ByteEndOfInput = 26;
 
 // Codes of the runtime's own.
+inline constexpr std::int32_t ErrorReadBeyondEnd = 100;
+inline constexpr std::int32_t ErrorDiskWrite = 101;
 inline constexpr std::int32_t ErrorBadRecord = 102;
 inline constexpr std::int32_t ErrorNotOpen = 103;
 inline constexpr std::int32_t ErrorNotOpenForInput = 104;
 inline constexpr std::int32_t ErrorNotOpenForOutput = 105;
+inline constexpr std::int32_t ErrorInvalidNumeric = 106;
 
 // Buffer invariants, asserted wherever a load, a copy or a write-out moves the positions:
 //   input:  0 <= BufferPos <= BufferEnd <= BufferSize; bytes [BufferPos, BufferEnd) are unread.

@@ -1,7 +1,9 @@
-// The one interface through which the runtime reaches the operating system. Its operations
-// mirror the Windows services the runtime was designed around. Each host's file defines them
-// (platform_posix.cpp, platform_win32.cpp); a test derives its own platform from this one,
-// changes the operations it scripts and puts it in `Platform`.
+// The one interface through which the runtime reaches its host, TPlatform: its operations mirror
+// the Windows services the runtime was designed around. THostPlatform is the host's own
+// implementation, which one host's files define: Windows (platform_win32.cpp), Linux
+// (platform_posix.cpp) or WebAssembly (platform_wasm.cpp), the last two with what hosts of
+// descriptors share (platform_descriptors.cpp). A test implements the interface itself, or
+// changes some of the host's operations on purpose, and puts its platform in `Platform`.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +22,27 @@ inline constexpr std::uint32_t FileTypeDisk = 1;
 inline constexpr std::uint32_t FileTypeChar = 2;
 inline constexpr std::uint32_t FileTypePipe = 3;
 
-// Error codes the runtime itself looks at; hosts report theirs in the same numbering.
+// The standard handle Which as a descriptor, on the hosts whose standard handles are descriptors
+// 0 to 2 (and a test's): -10, -11 and -12 give 0, 1 and 2, anything else -1.
+inline int StdDescriptorOf(std::int32_t Which) {
+  return Which <= StdInputHandle && Which >= StdErrorHandle ? StdInputHandle - Which : -1;
+}
+
+// Error codes in the Windows numbering, which every host reports its failures in.
+inline constexpr std::uint32_t ErrorFileNotFound = 2;
+inline constexpr std::uint32_t ErrorPathNotFound = 3;
+inline constexpr std::uint32_t ErrorTooManyOpenFiles = 4;
+inline constexpr std::uint32_t ErrorAccessDenied = 5;
 inline constexpr std::uint32_t ErrorInvalidHandle = 6;
+inline constexpr std::uint32_t ErrorNotEnoughMemory = 8;
 inline constexpr std::uint32_t ErrorWriteFault = 29;
+inline constexpr std::uint32_t ErrorGenFailure = 31;
+inline constexpr std::uint32_t ErrorInvalidParameter = 87;
 inline constexpr std::uint32_t ErrorBrokenPipe = 109;
+inline constexpr std::uint32_t ErrorDiskFull = 112;
+inline constexpr std::uint32_t ErrorFileTooLarge = 223;
+inline constexpr std::uint32_t ErrorNoData = 232;
+inline constexpr std::uint32_t ErrorIoDevice = 1117;
 
 // Codes of the processor faults that the host turns into a call of the fault handler.
 inline constexpr std::uint32_t StatusAccessViolation = 0xC0000005u;
@@ -64,26 +83,48 @@ using TFaultHandler = void (*)(std::uint32_t Code, const void* Address);
 class TPlatform {
 public:
   // A failing operation leaves its code for GetLastError, as the Windows services do.
-  virtual THandle GetStdHandle(std::int32_t Which);
-  virtual std::uint32_t GetFileType(THandle Handle);
+  virtual THandle GetStdHandle(std::int32_t Which) = 0;
+  virtual std::uint32_t GetFileType(THandle Handle) = 0;
   // Reads up to Count bytes; Read 0 with success is the end of input.
-  virtual bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read);
+  virtual bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) = 0;
   // May write fewer bytes than asked; the caller goes on with the rest.
   virtual bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                         std::uint32_t& Written);
-  virtual bool CloseHandle(THandle Handle);
-  virtual std::uint32_t GetLastError();
-  virtual bool QueryPerformanceCounter(std::int64_t& Count);
-  virtual std::uint32_t GetTickCount();
+                         std::uint32_t& Written) = 0;
+  virtual bool CloseHandle(THandle Handle) = 0;
+  virtual std::uint32_t GetLastError() = 0;
+  virtual bool QueryPerformanceCounter(std::int64_t& Count) = 0;
+  virtual std::uint32_t GetTickCount() = 0;
   // An address in no module, null included, counts as the program's own, from a base that the
   // host's image layout gives.
-  virtual TModuleInfo FindModule(const void* Address);
-  virtual void AnsiToOem(char* Text, std::uint32_t Length);
+  virtual TModuleInfo FindModule(const void* Address) = 0;
+  virtual void AnsiToOem(char* Text, std::uint32_t Length) = 0;
   // The report road of a program that is not a console program, which the game never takes.
-  virtual void ShowMessage(const char* Caption, const char* Text);
+  virtual void ShowMessage(const char* Caption, const char* Text) = 0;
   // Once at start-up: the host's own process settings and the fault handler.
-  virtual void PrepareProcess(TFaultHandler OnFault);
-  [[noreturn]] virtual void ExitProcess(std::uint32_t Code);
+  virtual void PrepareProcess(TFaultHandler OnFault) = 0;
+  [[noreturn]] virtual void ExitProcess(std::uint32_t Code) = 0;
+
+protected:
+  ~TPlatform() = default;
+};
+
+// The host's own implementation, which `Platform` starts as.
+class THostPlatform : public TPlatform {
+public:
+  THandle GetStdHandle(std::int32_t Which) override;
+  std::uint32_t GetFileType(THandle Handle) override;
+  bool ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) override;
+  bool WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                 std::uint32_t& Written) override;
+  bool CloseHandle(THandle Handle) override;
+  std::uint32_t GetLastError() override;
+  bool QueryPerformanceCounter(std::int64_t& Count) override;
+  std::uint32_t GetTickCount() override;
+  TModuleInfo FindModule(const void* Address) override;
+  void AnsiToOem(char* Text, std::uint32_t Length) override;
+  void ShowMessage(const char* Caption, const char* Text) override;
+  void PrepareProcess(TFaultHandler OnFault) override;
+  [[noreturn]] void ExitProcess(std::uint32_t Code) override;
 };
 
 // The host's own unless a test has put another in place.

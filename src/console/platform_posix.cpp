@@ -14,9 +14,8 @@
 #include <unistd.h>
 
 #include "platform.h"
-#include "platform_errno.h"
+#include "platform_descriptors.h"
 
-static thread_local std::uint32_t LastError = 0;
 static TFaultHandler FaultHandler = nullptr;
 
 // A descriptor that a parent left non-blocking: wait until it is ready rather than treating
@@ -44,8 +43,7 @@ template <class TCall>
     // A wait that fails would fail again on every retry: it is the call's failure.
     if ((errno == EAGAIN || errno == EWOULDBLOCK) && WaitUntilReady(Fd, Events)) continue;
     Done = 0;
-    LastError = ErrorCodeFromErrno(errno);
-    return false;
+    return FailWithErrno(errno);
   }
 }
 
@@ -144,64 +142,45 @@ static void OnFaultSignal(int Signal, siginfo_t* Info, void* Context) {
   _exit(255); // the handler exits; this only guards against one that returns
 }
 
-THandle TPlatform::GetStdHandle(std::int32_t Which) {
-  int Fd = StdInputHandle - Which; // -10, -11, -12 give 0, 1, 2
-  if (Fd < 0 || Fd > 2 || fcntl(Fd, F_GETFD) == -1) {
-    LastError = ErrorCodeFromErrno(EBADF);
-    return InvalidHandle;
-  }
-  return static_cast<THandle>(Fd);
+bool IsOpenDescriptor(int Fd) {
+  return fcntl(Fd, F_GETFD) != -1;
 }
 
-std::uint32_t TPlatform::GetFileType(THandle Handle) {
+std::uint32_t THostPlatform::GetFileType(THandle Handle) {
   struct stat Status;
-  if (fstat(static_cast<int>(Handle), &Status) != 0) {
-    LastError = ErrorCodeFromErrno(errno);
-    return FileTypeUnknown;
-  }
+  if (fstat(static_cast<int>(Handle), &Status) != 0) return FailWithErrno(errno), FileTypeUnknown;
   if (S_ISCHR(Status.st_mode)) return FileTypeChar;
   if (S_ISREG(Status.st_mode) || S_ISBLK(Status.st_mode)) return FileTypeDisk;
   if (S_ISFIFO(Status.st_mode) || S_ISSOCK(Status.st_mode)) return FileTypePipe;
   return FileTypeUnknown;
 }
 
-bool TPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) {
+bool THostPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count,
+                             std::uint32_t& Read) {
   const int Fd = static_cast<int>(Handle);
   return Transfer(Fd, POLLIN, Read, [&] { return read(Fd, Buffer, Count); });
 }
 
-bool TPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                          std::uint32_t& Written) {
+bool THostPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                              std::uint32_t& Written) {
   const int Fd = static_cast<int>(Handle);
   return Transfer(Fd, POLLOUT, Written, [&] { return write(Fd, Buffer, Count); });
 }
 
-bool TPlatform::CloseHandle(THandle Handle) {
-  // The standard descriptors stay open: the process, not a stream, owns them.
-  if (Handle <= 2) return true;
-  if (close(static_cast<int>(Handle)) == 0) return true;
-  LastError = ErrorCodeFromErrno(errno);
-  return false;
-}
-
-std::uint32_t TPlatform::GetLastError() {
-  return LastError;
-}
-
-bool TPlatform::QueryPerformanceCounter(std::int64_t& Count) {
+bool THostPlatform::QueryPerformanceCounter(std::int64_t& Count) {
   timespec Now;
   if (clock_gettime(CLOCK_MONOTONIC, &Now) != 0) return false;
   Count = std::int64_t{Now.tv_sec} * 1000000000 + Now.tv_nsec;
   return true;
 }
 
-std::uint32_t TPlatform::GetTickCount() {
+std::uint32_t THostPlatform::GetTickCount() {
   timespec Now{};
   clock_gettime(CLOCK_MONOTONIC, &Now);
   return static_cast<std::uint32_t>(std::int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000);
 }
 
-TModuleInfo TPlatform::FindModule(const void* Address) {
+TModuleInfo THostPlatform::FindModule(const void* Address) {
   // The loader's own list of the loaded files, which a static program has too: its one entry
   // is the program. A module's base is where its file's first byte is mapped, as on Windows.
   // An address in no module counts as the Windows program's would, from where its code starts
@@ -233,16 +212,7 @@ TModuleInfo TPlatform::FindModule(const void* Address) {
   return Search.Found;
 }
 
-void TPlatform::AnsiToOem(char*, std::uint32_t) {} // both are ASCII here
-
-void TPlatform::ShowMessage(const char*, const char* Text) {
-  std::uint32_t Length = 0;
-  while (Text[Length] != 0) ++Length;
-  [[maybe_unused]] ssize_t Ignored = write(2, Text, Length);
-  Ignored = write(2, "\n", 1);
-}
-
-void TPlatform::PrepareProcess(TFaultHandler OnFault) {
+void THostPlatform::PrepareProcess(TFaultHandler OnFault) {
   // A closed pipe or a file-size limit must fail the write with a code, not kill the process.
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);
@@ -263,9 +233,6 @@ void TPlatform::PrepareProcess(TFaultHandler OnFault) {
   for (int Signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP}) sigaction(Signal, &Action, nullptr);
 }
 
-void TPlatform::ExitProcess(std::uint32_t Code) {
+void THostPlatform::ExitProcess(std::uint32_t Code) {
   _exit(static_cast<int>(Code));
 }
-
-static constinit TPlatform HostPlatform;
-TPlatform* Platform = &HostPlatform;

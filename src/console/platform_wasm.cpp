@@ -3,10 +3,11 @@
 // through the imports of platform_wasm.js; a trap comes back from there as a processor fault.
 #include <emscripten.h>
 
+#include <cerrno>
 #include <string_view>
 
 #include "platform.h"
-#include "platform_errno.h"
+#include "platform_descriptors.h"
 
 // The host's side, in platform_wasm.js. A negative result is a failure: minus its errno.
 extern "C" {
@@ -20,7 +21,6 @@ void KvizHostTrapKind(char* Name, std::uint32_t Size);
 [[noreturn]] void KvizHostExit(std::uint32_t Code);
 }
 
-static std::uint32_t LastError = 0;
 static TFaultHandler FaultHandler = nullptr;
 
 // A host's name and the runtime's code for it; a name not listed stands for Otherwise.
@@ -58,62 +58,45 @@ extern "C" EMSCRIPTEN_KEEPALIVE void KvizRaiseFault(std::uint32_t Offset) {
 }
 
 static bool Succeeded(std::int32_t Result) {
-  if (Result >= 0) return true;
-  LastError = ErrorCodeFromErrno(-Result);
-  return false;
+  return Result >= 0 || FailWithErrno(-Result);
 }
 
-THandle TPlatform::GetStdHandle(std::int32_t Which) {
-  std::int32_t Fd = StdInputHandle - Which; // -10, -11, -12 give 0, 1, 2
+bool IsOpenDescriptor(int Fd) {
   char Name[16];
-  if (Fd < 0 || Fd > 2 || KvizHostFileType(Fd, Name, sizeof Name) == -EBADF) {
-    LastError = ErrorCodeFromErrno(EBADF);
-    return InvalidHandle;
-  }
-  return static_cast<THandle>(Fd);
+  return KvizHostFileType(Fd, Name, sizeof Name) != -EBADF;
 }
 
-std::uint32_t TPlatform::GetFileType(THandle Handle) {
+std::uint32_t THostPlatform::GetFileType(THandle Handle) {
   char Name[16];
   if (!Succeeded(KvizHostFileType(static_cast<std::int32_t>(Handle), Name, sizeof Name)))
     return FileTypeUnknown;
   return CodeNamed(Name, FileTypes, FileTypeUnknown);
 }
 
-bool TPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) {
+bool THostPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count,
+                             std::uint32_t& Read) {
   std::int32_t Done = KvizHostRead(static_cast<std::int32_t>(Handle), Buffer, Count);
   Read = Done > 0 ? static_cast<std::uint32_t>(Done) : 0;
   return Succeeded(Done);
 }
 
-bool TPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                          std::uint32_t& Written) {
+bool THostPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                              std::uint32_t& Written) {
   std::int32_t Done = KvizHostWrite(static_cast<std::int32_t>(Handle), Buffer, Count);
   Written = Done > 0 ? static_cast<std::uint32_t>(Done) : 0;
   return Succeeded(Done);
 }
 
-bool TPlatform::CloseHandle(THandle Handle) {
-  // The host's descriptors belong to it, and it has no others.
-  if (Handle <= 2) return true;
-  LastError = ErrorCodeFromErrno(EBADF);
-  return false;
-}
-
-std::uint32_t TPlatform::GetLastError() {
-  return LastError;
-}
-
-bool TPlatform::QueryPerformanceCounter(std::int64_t& Count) {
+bool THostPlatform::QueryPerformanceCounter(std::int64_t& Count) {
   Count = static_cast<std::int64_t>(KvizHostNow() * 1e6); // nanoseconds, as on Linux
   return true;
 }
 
-std::uint32_t TPlatform::GetTickCount() {
+std::uint32_t THostPlatform::GetTickCount() {
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(KvizHostNow()));
 }
 
-TModuleInfo TPlatform::FindModule(const void*) {
+TModuleInfo THostPlatform::FindModule(const void*) {
   // The program is one module, and a code address is an offset in it: its base is 0. Its path
   // is asked for each time, into a fixed buffer, since a report may run after memory has run
   // out; the reports name the file that the path ends in.
@@ -122,24 +105,12 @@ TModuleInfo TPlatform::FindModule(const void*) {
   return {FileNameOf(Path, "/\\"), 0};
 }
 
-void TPlatform::AnsiToOem(char*, std::uint32_t) {} // both are ASCII here
-
-void TPlatform::ShowMessage(const char*, const char* Text) {
-  std::uint32_t Length = 0;
-  while (Text[Length] != 0) ++Length;
-  KvizHostWrite(2, Text, Length);
-  KvizHostWrite(2, "\n", 1);
-}
-
-void TPlatform::PrepareProcess(TFaultHandler OnFault) {
+void THostPlatform::PrepareProcess(TFaultHandler OnFault) {
   // The host sees to it that a closed pipe or a size limit fails a write with a code (node
   // ignores SIGPIPE and SIGXFSZ).
   FaultHandler = OnFault;
 }
 
-void TPlatform::ExitProcess(std::uint32_t Code) {
+void THostPlatform::ExitProcess(std::uint32_t Code) {
   KvizHostExit(Code);
 }
-
-static constinit TPlatform HostPlatform;
-TPlatform* Platform = &HostPlatform;

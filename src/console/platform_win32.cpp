@@ -56,49 +56,50 @@ static LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* Pointers) {
   return EXCEPTION_EXECUTE_HANDLER; // only if the handler returned after all
 }
 
-THandle TPlatform::GetStdHandle(std::int32_t Which) {
+THandle THostPlatform::GetStdHandle(std::int32_t Which) {
   return FromHandle(::GetStdHandle(static_cast<DWORD>(Which)));
 }
 
-std::uint32_t TPlatform::GetFileType(THandle Handle) {
+std::uint32_t THostPlatform::GetFileType(THandle Handle) {
   return ::GetFileType(ToHandle(Handle));
 }
 
-bool TPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count, std::uint32_t& Read) {
+bool THostPlatform::ReadFile(THandle Handle, void* Buffer, std::uint32_t Count,
+                             std::uint32_t& Read) {
   DWORD Done = 0;
   BOOL Ok = ::ReadFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
   Read = Ok ? Done : 0;
   return Ok != FALSE;
 }
 
-bool TPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
-                          std::uint32_t& Written) {
+bool THostPlatform::WriteFile(THandle Handle, const void* Buffer, std::uint32_t Count,
+                              std::uint32_t& Written) {
   DWORD Done = 0;
   BOOL Ok = ::WriteFile(ToHandle(Handle), Buffer, Count, &Done, nullptr);
   Written = Ok ? Done : 0;
   return Ok != FALSE;
 }
 
-bool TPlatform::CloseHandle(THandle Handle) {
+bool THostPlatform::CloseHandle(THandle Handle) {
   return ::CloseHandle(ToHandle(Handle)) != FALSE;
 }
 
-std::uint32_t TPlatform::GetLastError() {
+std::uint32_t THostPlatform::GetLastError() {
   return ::GetLastError();
 }
 
-bool TPlatform::QueryPerformanceCounter(std::int64_t& Count) {
+bool THostPlatform::QueryPerformanceCounter(std::int64_t& Count) {
   LARGE_INTEGER Now;
   if (!::QueryPerformanceCounter(&Now)) return false;
   Count = Now.QuadPart;
   return true;
 }
 
-std::uint32_t TPlatform::GetTickCount() {
+std::uint32_t THostPlatform::GetTickCount() {
   return ::GetTickCount();
 }
 
-TModuleInfo TPlatform::FindModule(const void* Address) {
+TModuleInfo THostPlatform::FindModule(const void* Address) {
   MEMORY_BASIC_INFORMATION Region;
   if (VirtualQuery(Address, &Region, sizeof Region) != 0 && Region.State == MEM_COMMIT) {
     auto* Module = static_cast<HMODULE>(Region.AllocationBase);
@@ -110,16 +111,16 @@ TModuleInfo TPlatform::FindModule(const void* Address) {
   return {Name != nullptr ? Name : "", Address != nullptr ? 0x1000u : 0u};
 }
 
-void TPlatform::AnsiToOem(char* Text, std::uint32_t) {
+void THostPlatform::AnsiToOem(char* Text, std::uint32_t) {
   // The report is zero-terminated, and the conversion may work in place.
   CharToOemA(Text, Text);
 }
 
-void TPlatform::ShowMessage(const char* Caption, const char* Text) {
+void THostPlatform::ShowMessage(const char* Caption, const char* Text) {
   MessageBoxA(nullptr, Text, Caption, MB_TASKMODAL | MB_ICONERROR);
 }
 
-void TPlatform::PrepareProcess(TFaultHandler OnFault) {
+void THostPlatform::PrepareProcess(TFaultHandler OnFault) {
   FaultHandler = OnFault;
   // Room left on the stack after an overflow, so that the handler can still write its text.
   // Looked up by name: systems before Vista lack the service and do without the reserve.
@@ -133,9 +134,9 @@ void TPlatform::PrepareProcess(TFaultHandler OnFault) {
   SetUnhandledExceptionFilter(OnUnhandledException);
 }
 
-void TPlatform::ExitProcess(std::uint32_t Code) {
+void THostPlatform::ExitProcess(std::uint32_t Code) {
   ::ExitProcess(Code);
 }
 
-static constinit TPlatform HostPlatform;
+static constinit THostPlatform HostPlatform;
 TPlatform* Platform = &HostPlatform;

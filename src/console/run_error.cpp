@@ -2,6 +2,7 @@
 // kind into an exception. Kind 0 is an I/O failure, whose message comes from the pending code.
 #include "run_error.h"
 
+#include "console_text.h"
 #include "platform.h"
 #include "process.h"
 #include "report.h"
@@ -10,12 +11,16 @@
 static void (*RunErrorHook)(std::uint8_t, const void*) = nullptr;
 
 struct TIoMessage {
-  std::int32_t Code;
+  std::int64_t Code; // wide enough for the hosts' codes and the runtime's alike
   std::uint16_t Id;
 };
 
+// The codes with messages of their own: the host's, then the runtime's (which no statement of
+// this runtime records, but a caller's own may).
 static constexpr TIoMessage IoMessages[] = {
-    {2, 65522}, {3, 65523}, {4, 65524}, {5, 65525}, {100, 65526}, {101, 65527}, {106, 65528},
+    {ErrorFileNotFound, 65522},   {ErrorPathNotFound, 65523},  {ErrorTooManyOpenFiles, 65524},
+    {ErrorAccessDenied, 65525},   {ErrorReadBeyondEnd, 65526}, {ErrorDiskWrite, 65527},
+    {ErrorInvalidNumeric, 65528},
 };
 
 template <class T> static TObject* MakeObject(std::string_view Message) {
