@@ -1,6 +1,7 @@
 // The platform interface on WebAssembly: the standard handles are descriptors 0 to 2 of a console
-// host written in JavaScript (node's file calls under node, a terminal in a web page), reached
-// through the imports of platform_wasm.js; a trap comes back from there as a processor fault.
+// host written in JavaScript (node's file calls under node, the page's console in a browser),
+// reached through the imports of platform_wasm.js; a trap comes back from there as a processor
+// fault.
 #include <emscripten.h>
 
 #include <cerrno>
